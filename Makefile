@@ -1,0 +1,53 @@
+# Pictorra: the two commands a newcomer needs are `make run` and `make test`.
+BUILD      ?= build
+GENERATOR  ?= Ninja
+JOBS       ?= $(shell nproc)
+PREFIX     ?= $(HOME)/.local
+FUZZ_SECONDS ?= 600
+
+CONFIGURE = cmake -S . -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps build run test bench sanitize fuzz install clean format
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	$(CONFIGURE) -B $(BUILD) -DPICTORRA_WERROR=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Until the windows exist this builds everything and runs the test programs' quick self-check.
+run: build
+	@tools/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	$(CONFIGURE) -B $(BUILD)-bench -DPICTORRA_BENCH=ON -DPICTORRA_TESTS=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	$(BUILD)-bench/bench/pictorra_bench --benchmark_counters_tabular=true
+
+sanitize: deps
+	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTORRA_SANITIZE=ON -DPICTORRA_WERROR=ON
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz:
+	@tools/install-deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -G $(GENERATOR) -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTORRA_FUZZ=ON -DPICTORRA_TESTS=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	tools/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize $(BUILD)-fuzz
