@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
 )

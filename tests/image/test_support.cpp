@@ -1,0 +1,104 @@
+#include "test_support.h"
+
+#include <png.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace pictorra::test {
+
+image::cImage MakeImage(int w, int h, const std::function<Rgb(int, int)>& fn) {
+    image::cImage img;
+    if (img.CreateDIB(w, h) != 0) return img;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) SetPixel(img, x, y, fn(x, y));
+    return img;
+}
+
+Rgb PixelAt(const image::cImage& img, int x, int y) {
+    const uint8_t* p = img.View().Row(y) + 3 * x;
+    return {p[2], p[1], p[0]};
+}
+
+void SetPixel(image::cImage& img, int x, int y, Rgb c) {
+    uint8_t* p = img.View().Row(y) + 3 * x;
+    p[0] = c.b;
+    p[1] = c.g;
+    p[2] = c.r;
+}
+
+std::optional<RgbPicture> ReadPng(const std::filesystem::path& path) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) return std::nullopt;
+    png.format = PNG_FORMAT_RGB;
+    RgbPicture pic;
+    pic.width = int(png.width);
+    pic.height = int(png.height);
+    pic.rgb.resize(PNG_IMAGE_SIZE(png));
+    // Transparent pixels of a reference are composed over white.
+    png_color white{255, 255, 255};
+    if (!png_image_finish_read(&png, &white, pic.rgb.data(), 0, nullptr)) {
+        png_image_free(&png);
+        return std::nullopt;
+    }
+    return pic;
+}
+
+int MaxChannelDifference(const image::cImage& img, const RgbPicture& ref) {
+    if (img.Width() != ref.width || img.Height() != ref.height || !img.PicValid()) return -1;
+    int worst = 0;
+    for (int y = 0; y < ref.height; ++y) {
+        for (int x = 0; x < ref.width; ++x) {
+            const Rgb a = PixelAt(img, x, y), b = ref.At(x, y);
+            worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+        }
+    }
+    return worst;
+}
+
+std::filesystem::path SharedDir() {
+    if (const char* env = std::getenv("PICTORRA_SHARED_DIR")) return env;
+#ifdef PICTORRA_SHARED_DIR
+    std::filesystem::path dir = PICTORRA_SHARED_DIR;
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir, ec)) return dir;
+#endif
+    return {};
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pictorra-test-XXXXXX").string();
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data())) path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) {
+        // Tests may leave read-only files and folders behind; open them up before removing.
+        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add |
+                                             std::filesystem::perm_options::nofollow, ec);
+        }
+        std::filesystem::remove_all(path_, ec);
+    }
+}
+
+}  // namespace pictorra::test

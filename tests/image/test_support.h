@@ -1,0 +1,61 @@
+#pragma once
+// Helpers shared by the image tests: pictures from pixel functions, pixel access in top-down
+// coordinates, reference PNGs, and where the shared test data lives.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/c_image.h"
+
+namespace pictorra::test {
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// Makes a w x h picture whose pixel at (x, y) (top-down) is fn(x, y).
+image::cImage MakeImage(int w, int h, const std::function<Rgb(int, int)>& fn);
+Rgb PixelAt(const image::cImage& img, int x, int y);
+void SetPixel(image::cImage& img, int x, int y, Rgb c);
+
+// A decoded PNG, top-down RGB.
+struct RgbPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;  // 3 bytes a pixel, rows top-down, no padding
+    Rgb At(int x, int y) const {
+        const size_t i = (size_t(y) * size_t(width) + size_t(x)) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+std::optional<RgbPicture> ReadPng(const std::filesystem::path& path);
+
+// Largest per-channel difference between a picture and a reference; -1 when the sizes differ.
+int MaxChannelDifference(const image::cImage& img, const RgbPicture& ref);
+
+// The shared test data folder (photos/, corpora/); empty when absent.
+std::filesystem::path SharedDir();
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+// A fresh empty folder under the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace pictorra::test
