@@ -1,0 +1,7 @@
+#include "image/codecs.h"
+
+namespace pictorra::image {
+
+bool DecodeJpeg(std::span<const uint8_t>, cImage&) { return false; }
+
+}  // namespace pictorra::image
