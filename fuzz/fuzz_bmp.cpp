@@ -1,0 +1,3 @@
+// Fuzz target for the BMP decoder.
+#define FUZZ_EXTENSION "bmp"
+#include "fuzz_decoder.h"

@@ -1,0 +1,3 @@
+// Fuzz target for the GIF decoder.
+#define FUZZ_EXTENSION "gif"
+#include "fuzz_decoder.h"
