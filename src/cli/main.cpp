@@ -1,0 +1,196 @@
+// pictorra-cli: the job of the main window without the windows. PATH is checked as a drop on
+// the window is, the options stand for the window's controls, and the texts the window would
+// show are printed.
+#include <malloc.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "cli/cli_args.h"
+#include "options/c_options.h"
+#include "shell/file_ops.h"
+#include "shell/qt_settings_store.h"
+#include "shell/shared_values.h"
+#include "shell/size_settings.h"
+
+namespace {
+
+using pictorra::cli::CliConfig;
+using namespace pictorra;
+
+enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kUsage = 2, kCancelled = 3, kNoPictures = 4 };
+
+// Message texts use CR LF line breaks, as the window's message boxes do.
+std::string ForTerminal(std::string text) {
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
+    return text;
+}
+
+class TerminalWindows final : public options::JobWindows {
+public:
+    explicit TerminalWindows(const CliConfig& config)
+        : config_(config),
+          interactive_(isatty(STDIN_FILENO) != 0),
+          progress_(!config.quiet && isatty(STDERR_FILENO) != 0),
+          start_(std::chrono::steady_clock::now()) {}
+
+    options::OptionControls ReadControls() override { return config_.controls; }
+
+    void SetReport(const std::string& text) override { report_ = text; }
+    void SetNewName(const std::string& text) override { new_name_ = text; }
+
+    bool Ask(const std::string& text) override {
+        std::cout << ForTerminal(text) << "\n";
+        if (config_.yes) {
+            std::cout << "OK (--yes)\n";
+            return true;
+        }
+        if (!interactive_) {
+            std::cout << "Cancel (no terminal to answer on; --yes answers OK)\n";
+            return false;
+        }
+        std::cout << "OK or Cancel? [o/C] " << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) return false;
+        return answer == "o" || answer == "O" || answer == "ok" || answer == "OK" ||
+               answer == "y" || answer == "yes";
+    }
+
+    void Inform(const std::string& text) override {
+        ClearProgress();
+        std::cout << ForTerminal(text) << "\n" << std::flush;
+    }
+
+    void PictureFinished(int finished, int total) override {
+        if (!progress_) return;
+        using namespace std::chrono;
+        const double elapsed = duration<double>(steady_clock::now() - start_).count();
+        const double left = finished > 0 ? elapsed / finished * (total - finished) : 0;
+        std::fprintf(stderr, "\r%d / %d  %s elapsed, about %s left   ", finished, total,
+                     Clock(elapsed).c_str(), Clock(left).c_str());
+        std::fflush(stderr);
+        shown_progress_ = true;
+    }
+
+    void ClearProgress() {
+        if (!shown_progress_) return;
+        std::fprintf(stderr, "\r%60s\r", "");
+        shown_progress_ = false;
+    }
+
+    const std::string& report() const { return report_; }
+    const std::string& new_name() const { return new_name_; }
+
+private:
+    static std::string Clock(double seconds) {
+        const long s = long(seconds + 0.5);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+        return buf;
+    }
+
+    const CliConfig& config_;
+    bool interactive_;
+    bool progress_;
+    bool shown_progress_ = false;
+    std::chrono::steady_clock::time_point start_;
+    std::string report_, new_name_;
+};
+
+// The window's check of a dropped path: 1 picture file, 2 folder, 0 neither (with its message).
+int CheckPath(const std::string& path) {
+    if (shell::FileExists(path)) {
+        if (shell::IsImageFile(path)) return options::kDropFile;
+        std::cout << "Not a valid file type. File extension must be BMP, JPG, JPEG, or GIF.\n";
+        return 0;
+    }
+    if (shell::FolderExists(path)) return options::kDropFolder;
+    std::cout << "Not a valid file or folder.\n";
+    return 0;
+}
+
+int Run(const CliConfig& config) {
+    shell::QtSettingsStore store;
+    shell::SizeSettingsView no_view;
+    shell::LoadSizeSettings(store, no_view);
+    // Command-line values stand for one run only; nothing is written to the settings.
+    if (config.custom_small) {
+        shell::gCropSmDim = *config.custom_small;
+        shell::gCropLgDim = *config.custom_large;
+    }
+    if (config.resize_pixels) shell::gSize3 = *config.resize_pixels;
+    shell::gMountColor = config.mount_color;
+
+    const int kind = CheckPath(config.path);
+    if (kind == 0) return kUsage;
+    if (kind == options::kDropFolder && !config.controls.TName.empty()) {
+        std::cerr << "pictorra-cli: --name is for a single file, not a folder\n";
+        return kUsage;
+    }
+
+    TerminalWindows windows(config);
+    options::PictureBox box;
+    options::cOptions job(windows, box);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    job.SetJobs(config.jobs > 0 ? config.jobs : int(cores));
+    job.SetDropType(kind);
+    for (const auto& tool : config.tools) job.AddCustomOp(tool.code, tool.info);
+    if (kind == options::kDropFile) {
+        job.SetOldFilePath(config.path);
+        job.LoadSettings();
+        const int32_t r = job.LoadPic();
+        if (r != 0) {
+            std::cout << "Error loading file: Err. " << r << "\n";
+            return kSomeFailed;
+        }
+    } else {
+        job.SetOldFolderPath(config.path);
+        job.LoadSettings();
+    }
+
+    job.ClearError();
+    job.ProcessPics();
+    windows.ClearProgress();
+    switch (job.LastOutcome()) {
+        case options::RunOutcome::kCancelled: return kCancelled;
+        case options::RunOutcome::kNoFiles:
+        case options::RunOutcome::kNoPictures: return kNoPictures;
+        case options::RunOutcome::kNotRun: return kUsage;
+        case options::RunOutcome::kFinished: break;
+    }
+    std::cout << windows.report() << "\n";
+    if (!windows.new_name().empty()) std::cout << windows.new_name() << "\n";
+    if (!job.ErrorText().empty())
+        std::cout << "Processing errors on some files:\n" << ForTerminal(job.ErrorText());
+    return job.FailedCount() > 0 ? kSomeFailed : kAllWritten;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Pictures of a run are a few large buffers each; keep freed ones in the heap for the next
+    // picture instead of handing them back and faulting fresh pages in again.
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = cli::ParseArgs(args);
+    if (!parsed.config) {
+        std::cerr << "pictorra-cli: " << parsed.error << "\n";
+        return kUsage;
+    }
+    const CliConfig& config = *parsed.config;
+    if (config.help) {
+        std::cout << cli::kUsage;
+        return kAllWritten;
+    }
+    if (config.version) {
+        std::cout << "pictorra-cli " PICTORRA_VERSION "\n";
+        return kAllWritten;
+    }
+    return Run(config);
+}

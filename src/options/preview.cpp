@@ -1,0 +1,145 @@
+// cOptions: the preview of a single file in the image view, its backups and undo.
+#include "options/c_options.h"
+#include "shell/shared_values.h"
+
+namespace pictorra::options {
+namespace {
+
+// The preview never shows more than this many pixels either way, and never enlarges.
+constexpr int32_t kPreviewMax = 400;
+// The image view's height is the picture box's plus its bar and tool strip.
+constexpr int32_t kViewChrome = 113;
+
+}  // namespace
+
+int32_t cOptions::LoadPic() {
+    if (old_file_path_.empty()) return 0;
+    if (preview_pic_.LoadPicture(old_file_path_) != image::kDibOk) return 1;
+    pic_wide_ = preview_pic_.Width();
+    pic_high_ = preview_pic_.Height();
+    windows_.SetSizeDisplay(std::to_string(pic_wide_), std::to_string(pic_high_));
+    return 0;
+}
+
+void cOptions::ShowPic() {
+    if (old_file_path_.empty()) return;
+    CalcCropSize(pic_wide_, pic_high_);
+    DrawPreview();
+    preview_shown_ = true;
+}
+
+void cOptions::UpdatePic() {
+    if (!preview_shown_ || pic_wide_ == 0 || pic_high_ == 0) return;
+    CalcCropSize(pic_wide_, pic_high_);
+    DrawPreview();
+}
+
+void cOptions::HidePic() {
+    preview_shown_ = false;
+    windows_.SetMoverVisible(false);
+}
+
+void cOptions::UnHidePic() {
+    preview_shown_ = true;
+    windows_.SetMoverVisible(true);
+}
+
+void cOptions::DrawPreview() {
+    const bool was_visible = windows_.ViewVisible();
+    if (was_visible) {
+        box_.Clear();
+    } else {
+        windows_.HideImageView();
+    }
+    if (pic_wide_ == 0 || pic_high_ == 0) return;
+
+    int32_t DW = pic_wide_, DH = pic_high_;
+    if (pic_wide_ > kPreviewMax || pic_high_ > kPreviewMax) {
+        if (pic_wide_ < pic_high_) {
+            DH = kPreviewMax;
+            DW = Nearest(double(pic_wide_) / pic_high_ * kPreviewMax);
+        } else {
+            DW = kPreviewMax;
+            DH = Nearest(double(pic_high_) / pic_wide_ * kPreviewMax);
+        }
+    }
+
+    int32_t CW = DW, CH = DH;
+    if (mount_enabled_ && geometry_.MountWide >= 1 && geometry_.MountHigh >= 1) {
+        CW = Nearest(DW * (double(geometry_.MountWide) / pic_wide_));
+        CH = Nearest(DH * (double(geometry_.MountHigh) / pic_high_));
+        if (CW > kPreviewMax || CH > kPreviewMax) {
+            double f = 1.0;
+            if (CW > CH) {
+                f = double(kPreviewMax) / CW;
+                CW = kPreviewMax;
+                CH = Nearest(CH * f);
+            } else if (CW < CH) {
+                f = double(kPreviewMax) / CH;
+                CH = kPreviewMax;
+                CW = Nearest(CW * f);
+            } else {
+                f = double(kPreviewMax) / CH;
+                CW = CH = kPreviewMax;
+            }
+            DW = Nearest(DW * f);
+            DH = Nearest(DH * f);
+        }
+    }
+
+    ViewPlacement where;
+    if (was_visible) {
+        where.keep_position = true;
+    } else if (shell::gViewLeft != 0 && shell::gViewTop != 0) {
+        where.left = shell::gViewLeft;
+        where.top = shell::gViewTop;
+    } else {
+        int32_t left = 0, top = 0, width = 0, height = 0;
+        windows_.MainWindowRect(left, top, width, height);
+        where.left = left;
+        where.top = top + Nearest(0.6 * height);
+    }
+    windows_.PlaceView(CH + kViewChrome, where);
+
+    int32_t OX = 0, OY = 0;
+    if (mount_enabled_) {
+        box_.BackColor = shell::gMountColor;
+        box_.crop.Visible = false;
+        OX = CW > DW ? Nearest((CW - DW) / 2.0) : 0;
+        OY = CH > DH ? Nearest((CH - DH) / 2.0) : 0;
+    } else {
+        CW = DW;
+        CH = DH;
+    }
+    box_.SetSize(CW, CH);
+    preview_pic_.CopyPic(box_.surface, DW, DH, OX, OY, pic_wide_, pic_high_);
+    if (!mount_enabled_) PlaceCropBox();
+    windows_.ShowView();
+    windows_.SetMoverVisible(true);
+    windows_.RefreshPicture();
+}
+
+void cOptions::RemoveLastAction() {
+    if (backups_ == 0) return;
+    const int32_t w = Nearest(box_.ScaleWidth), h = Nearest(box_.ScaleHeight);
+    backup_[0].CopyPic(box_.surface, w, h, 0, 0, w, h);
+    windows_.RefreshPicture();
+    backup_[0] = std::move(backup_[1]);
+    backup_[1] = std::move(backup_[2]);
+    backup_[2] = image::cImage();
+    --backups_;
+    if (last_op_ >= 0) {
+        op_types_[size_t(last_op_)] = kOpNone;
+        --last_op_;
+    }
+}
+
+void cOptions::ClearCustomOps() {
+    op_types_.fill(kOpNone);
+    op_records_.fill(CustomOpInfo{});
+    last_op_ = -1;
+    backups_ = 0;
+    for (auto& b : backup_) b = image::cImage();
+}
+
+}  // namespace pictorra::options

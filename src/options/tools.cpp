@@ -1,0 +1,140 @@
+// cOptions: the hand tools on the preview, their record, and their replay on outputs.
+#include "options/c_options.h"
+
+namespace pictorra::options {
+
+void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, int32_t W,
+              int32_t H) {
+    switch (code) {
+        case kOpLighten: picture.LightenPic(kLightenPercent); break;
+        case kOpDarken: picture.DarkenPic(kDarkenPart255); break;
+        case kOpSharpen: picture.SharpenPic(true); break;
+        case kOpSoften: picture.SharpenPic(false); break;
+        case kOpBorder:
+            if (info.LThick != 0) picture.BorderPic(W, H, 0, 0, info.LThick, info.LCol);
+            break;
+        case kOpBevel:
+            if (info.LThick != 0)
+                picture.BevelPic(W, H, 0, 0, info.LThick, info.iFactor, info.LStep);
+            break;
+        case kOpText:
+            if (!info.sText.empty() && !info.sFontName.empty())
+                picture.DrawText(info.sText, info.sFontName, info.IfBold, info.XPt, info.YPt,
+                                 info.FontH, info.FontW, info.LCol);
+            break;
+        default: break;
+    }
+}
+
+void cOptions::ReplayCustomOp(int index, image::cImage& picture, int32_t W, int32_t H) const {
+    const int32_t code = op_types_[size_t(index)];
+    if (code == kOpNone) return;
+    ReplayOp(code, op_records_[size_t(index)], picture, W, H);
+}
+
+bool cOptions::ToolFrame(image::cImage& backup, image::cImage& work) {
+    // The box has no border, so its inner and outer sizes are the same.
+    if (!preview_shown_ || pic_wide_ == 0 || pic_high_ == 0) return false;
+    const int32_t w = Nearest(box_.ScaleWidth), h = Nearest(box_.ScaleHeight);
+    if (backup.CopyPictureBox(box_.surface, w, h) != image::kDibOk ||
+        work.CopyPictureBox(box_.surface, w, h) != image::kDibOk) {
+        return false;
+    }
+    return true;
+}
+
+void cOptions::FinishTool(image::cImage& work) {
+    const int32_t w = Nearest(box_.ScaleWidth), h = Nearest(box_.ScaleHeight);
+    work.CopyPic(box_.surface, w, h, 0, 0, w, h);
+    windows_.RefreshPicture();
+    windows_.SetUndoEnabled(true);
+}
+
+void cOptions::RecordAction(int32_t code, image::cImage backup, const CustomOpInfo& info) {
+    if (backups_ < kMaxBackups) ++backups_;
+    backup_[2] = std::move(backup_[1]);
+    backup_[1] = std::move(backup_[0]);
+    backup_[0] = std::move(backup);
+    if (last_op_ == kCustomOpSlots - 1) return;
+    ++last_op_;
+    op_types_[size_t(last_op_)] = code;
+    op_records_[size_t(last_op_)] = info;
+}
+
+bool cOptions::AddCustomOp(int32_t code, const CustomOpInfo& info) {
+    if (last_op_ == kCustomOpSlots - 1) return false;
+    ++last_op_;
+    op_types_[size_t(last_op_)] = code;
+    op_records_[size_t(last_op_)] = info;
+    return true;
+}
+
+void cOptions::DoAction(int32_t iAction) {
+    image::cImage backup, work;
+    if (!ToolFrame(backup, work)) return;
+    RecordAction(iAction, std::move(backup), CustomOpInfo{});
+    ReplayOp(iAction, CustomOpInfo{}, work, work.Width(), work.Height());
+    FinishTool(work);
+}
+
+void cOptions::DoBorder(uint32_t LColor, int32_t LThickness) {
+    image::cImage backup, work;
+    if (!ToolFrame(backup, work)) return;
+    CustomOpInfo info;
+    info.LCol = LColor;
+    info.LThick = LThickness;
+    RecordAction(kOpBorder, std::move(backup), info);
+    const double IW = box_.ScaleWidth, IH = box_.ScaleHeight;
+    const int32_t t = Nearest(LThickness * (IW / pic_wide_));
+    const CropBox& c = box_.crop;
+    if (c.Visible) {
+        work.BorderPic(Nearest(c.Width - 2), Nearest(IH - c.Top), Nearest(c.Left),
+                       Nearest(IH - (c.Top + c.Height)), t, LColor);
+    } else {
+        work.BorderPic(Nearest(IW), Nearest(IH), 0, 0, t, LColor);
+    }
+    FinishTool(work);
+}
+
+void cOptions::DoBevel(int32_t LThickness, int32_t Factor1, int32_t Step1) {
+    image::cImage backup, work;
+    if (!ToolFrame(backup, work)) return;
+    CustomOpInfo info;
+    info.LThick = LThickness;
+    info.iFactor = Factor1;
+    info.LStep = Step1;
+    RecordAction(kOpBevel, std::move(backup), info);
+    const double IW = box_.ScaleWidth, IH = box_.ScaleHeight;
+    const int32_t t = Nearest(LThickness * (IW / pic_wide_));
+    const CropBox& c = box_.crop;
+    if (c.Visible) {
+        work.BevelPic(Nearest(c.Width - 2), Nearest(IH - c.Top), Nearest(c.Left),
+                      Nearest(IH - (c.Top + c.Height)), t, Factor1, Step1);
+    } else {
+        work.BevelPic(Nearest(IW), Nearest(IH), 0, 0, t, Factor1, Step1);
+    }
+    FinishTool(work);
+}
+
+void cOptions::DoText(const std::string& sText, uint32_t LColor, int32_t FontW, int32_t FontH,
+                      bool IfBold, int32_t X1, int32_t Y1, const std::string& sFont) {
+    image::cImage backup, work;
+    if (!ToolFrame(backup, work)) return;
+    const double IW = box_.ScaleWidth, IH = box_.ScaleHeight;
+    const double RW = pic_wide_, RH = pic_high_;
+    CustomOpInfo info;
+    info.XPt = Nearest(X1 * (RW / IW));
+    info.YPt = Nearest(Y1 * (RH / IH));
+    info.FontW = FontW;
+    info.FontH = FontH;
+    info.LCol = LColor;
+    info.sText = sText;
+    info.sFontName = sFont;
+    info.IfBold = IfBold;
+    RecordAction(kOpText, std::move(backup), info);
+    work.DrawText(sText, sFont, IfBold, X1, Y1, Nearest(FontH * (IH / RH)),
+                  Nearest(FontW * (IW / RW)), LColor);
+    FinishTool(work);
+}
+
+}  // namespace pictorra::options
