@@ -170,7 +170,7 @@ void cOptions::ProcessFolder() {
         std::mutex mutex;
         std::condition_variable changed;
         std::deque<std::pair<int, FileJob>> queue;
-        std::vector<std::optional<FileResult>> results(size_t(total));
+        std::vector<std::optional<FileResult>> results(static_cast<size_t>(total));
         bool closing = false;
         auto worker = [&] {
             for (;;) {

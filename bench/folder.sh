@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# A folder run over the photographs (crop 4 x 6 centre, resize 640, JPG good), timed against
+# ImageMagick and GraphicsMagick doing the same work on the same number of cores, in one run so
+# that the ratios hold on a shared machine. Usage: bench/folder.sh [BUILD] [PHOTOS]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build}
+photos=${2:-$here/../../shared/photos}
+cli="$build/pictorra-cli"
+[[ -x "$cli" ]] || { echo "build pictorra-cli first (make build)"; exit 1; }
+[[ -d "$photos" ]] || { echo "no photos folder at $photos"; exit 1; }
+
+need=()
+command -v convert >/dev/null || need+=(imagemagick)
+command -v gm >/dev/null || need+=(graphicsmagick)
+command -v /usr/bin/time >/dev/null || need+=(time)
+if [[ ${#need[@]} -gt 0 ]]; then
+    sudo_cmd=(); [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/in" "$work/im" "$work/gm"
+cp "$photos"/*.jpg "$work/in/"
+count=$(ls "$work/in" | wc -l)
+cores=$(nproc)
+
+# The crop rectangle each tool is given: the same 4 x 6 centre crop pictorra computes.
+geometry() {
+    python3 - "$@" <<'PY'
+import sys
+w, h = int(sys.argv[1]), int(sys.argv[2])
+s, l = 2, 3
+portrait = w <= h
+short, long_ = (w, h) if portrait else (h, w)
+T = short / s * l
+ns, nl = short, long_
+if long_ + s < T: ns = round(long_ / l * s)
+elif not (long_ - s <= T): nl = round(T)
+cw, ch = (ns, nl) if portrait else (nl, ns)
+print(f"{cw}x{ch}+{(w - cw) // 2}+{(h - ch) // 2}")
+PY
+}
+: > "$work/im.cmds"; : > "$work/gm.cmds"
+for f in "$work"/in/*.jpg; do
+    read -r w h < <(identify -format '%w %h\n' "$f[0]")
+    g=$(geometry "$w" "$h")
+    b=$(basename "$f")
+    echo "convert -limit thread 1 '$f' -auto-orient -crop $g +repage -resize 640x640 -quality 85 '$work/im/$b'" >> "$work/im.cmds"
+    echo "gm convert -limit threads 1 '$f' -crop $g +repage -resize 640x640 -quality 85 '$work/gm/$b'" >> "$work/gm.cmds"
+done
+
+seconds() { /usr/bin/time -f %e "$@" 2>&1 >/dev/null | tail -n 1; }
+peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+
+for jobs in 1 "$cores"; do
+    rm -rf "$work/in/Images46e-R640"
+    p=$(seconds "$cli" --yes --quiet --jobs "$jobs" --crop 4x6 --resize 640 "$work/in")
+    im=$(seconds xargs -P "$jobs" -I{} sh -c {} < "$work/im.cmds")
+    gmt=$(seconds xargs -P "$jobs" -I{} sh -c {} < "$work/gm.cmds")
+    python3 - "$jobs" "$count" "$p" "$im" "$gmt" <<'PY'
+import sys
+jobs, n = int(sys.argv[1]), int(sys.argv[2])
+p, im, gm = map(float, sys.argv[3:6])
+print(f"jobs {jobs}: pictorra {p:.2f} s ({n / p:.2f} images/s), ImageMagick {im:.2f} s "
+      f"(x{im / p:.2f}), GraphicsMagick {gm:.2f} s (x{gm / p:.2f})")
+PY
+done
+
+# Memory: one picture in flight at a time, against the largest decoded picture.
+rm -rf "$work/in/Images46e-R640"
+kb=$(peak_kb "$cli" --yes --quiet --jobs 1 --crop 4x6 --resize 640 "$work/in")
+largest=$(for f in "$work"/in/*.jpg; do identify -format '%[fx:w*h*3]\n' "$f[0]"; done | sort -n | tail -n 1)
+python3 - "$kb" "$largest" <<'PY'
+import sys
+kb, largest = int(sys.argv[1]), float(sys.argv[2])
+print(f"peak memory with --jobs 1: {kb / 1024:.0f} MiB = {kb * 1024 / largest:.2f} x the largest decoded picture")
+PY
