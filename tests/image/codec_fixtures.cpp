@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
@@ -239,9 +240,9 @@ std::vector<uint8_t> EncodeGif(int screen_w, int screen_h, const std::vector<Rgb
     return out;
 }
 
-std::vector<uint8_t> EncodeGifLiterally(int screen_w, int screen_h,
-                                        const std::vector<Rgb>& global_palette,
-                                        const GifImage& image, int code_size) {
+std::vector<uint8_t> EncodeGifRaw(int screen_w, int screen_h,
+                                  const std::vector<Rgb>& global_palette, const GifImage& image,
+                                  int code_size) {
     std::vector<uint8_t> out;
     Append(out, {'G', 'I', 'F', '8', '9', 'a'});
     auto put16 = [&](int v) { Append(out, {uint8_t(v), uint8_t(v >> 8)}); };
@@ -249,8 +250,9 @@ std::vector<uint8_t> EncodeGifLiterally(int screen_w, int screen_h,
     const bool global = !global_palette.empty();
     Append(out, {uint8_t(global ? 0xF0 | (TableBits(global_palette.size()) - 1) : 0x70), 0, 0});
     if (global) PutTable(out, global_palette);
-    if (image.transparent >= 0)
+    if (image.transparent >= 0) {
         Append(out, {0x21, 0xF9, 4, 1, 0, 0, uint8_t(image.transparent), 0});
+    }
     out.push_back(0x2C);
     put16(image.left), put16(image.top), put16(image.width), put16(image.height);
     const bool local = !image.palette.empty();
@@ -259,30 +261,45 @@ std::vector<uint8_t> EncodeGifLiterally(int screen_w, int screen_h,
     if (local) PutTable(out, image.palette);
     out.push_back(uint8_t(code_size));
 
-    // Literal codes only, with the decoder's table growth mirrored so that the code width
-    // follows; a clear code whenever the table is full.
+    // A plain greedy LZW coder with giflib's encoder's timing of code-width changes and of the
+    // clear code when the table is full.
     const int clear = 1 << code_size;
-    int width = 0, next = 0;
-    bool first = true;
+    int width = code_size + 1, next = clear + 2;
+    std::map<uint32_t, int> table;
     std::vector<uint8_t> lzw;
     uint32_t bits = 0;
     int bit_count = 0;
     auto emit = [&](int code) {
         bits |= uint32_t(code) << bit_count;
-        for (bit_count += width; bit_count >= 8; bit_count -= 8, bits >>= 8)
+        for (bit_count += width; bit_count >= 8; bit_count -= 8, bits >>= 8) {
             lzw.push_back(uint8_t(bits));
-    };
-    auto reset = [&] { width = code_size + 1, next = clear + 2, first = true; };
-    reset();
-    emit(clear);
-    for (const int y : StoredRows(image)) {
-        for (int x = 0; x < image.width; ++x) {
-            emit(image.pixels[size_t(y) * image.width + x]);
-            if (!first && ++next == (1 << width) && width < 12) ++width;
-            first = false;
-            if (next == 4096) emit(clear), reset();
         }
+        if (next >= (1 << width) && width < 12) ++width;
+    };
+    std::vector<uint8_t> pixels;
+    for (const int y : StoredRows(image)) {
+        const auto row = image.pixels.begin() + long(y) * image.width;
+        pixels.insert(pixels.end(), row, row + image.width);
     }
+    emit(clear);
+    int prefix = pixels.front();
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const uint32_t key = uint32_t(prefix) << 8 | pixels[i];
+        if (const auto found = table.find(key); found != table.end()) {
+            prefix = found->second;
+            continue;
+        }
+        emit(prefix);
+        if (next >= 4095) {
+            emit(clear);
+            width = code_size + 1, next = clear + 2;
+            table.clear();
+        } else {
+            table[key] = next++;
+        }
+        prefix = pixels[i];
+    }
+    emit(prefix);
     emit(clear + 1);
     if (bit_count > 0) lzw.push_back(uint8_t(bits));
     for (size_t at = 0; at < lzw.size(); at += 255) {

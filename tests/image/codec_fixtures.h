@@ -1,7 +1,7 @@
 #pragma once
 // Encoded pictures for the decoder tests, made by the tests themselves: JPEG files through
 // libjpeg-turbo's encoder, GIF files through giflib's encoder or, for what giflib cannot write
-// (no colour table, indices past the table, LZW code sizes above 8), through a literal-code writer.
+// (no colour table, indices past the table, LZW code sizes above 8), through a writer of our own.
 // Also a plain libjpeg decode to compare with.
 
 #include <cstdint>
@@ -56,9 +56,9 @@ struct GifImage {
 std::vector<uint8_t> EncodeGif(int screen_w, int screen_h, const std::vector<Rgb>& global_palette,
                                const std::vector<GifImage>& images);
 
-// One image, literal LZW codes of the given minimum code size (2 to 11), any palette sizes.
-std::vector<uint8_t> EncodeGifLiterally(int screen_w, int screen_h,
-                                        const std::vector<Rgb>& global_palette,
-                                        const GifImage& image, int code_size);
+// One image, LZW-coded with the given minimum code size (2 to 11); any palette sizes and indices.
+std::vector<uint8_t> EncodeGifRaw(int screen_w, int screen_h,
+                                  const std::vector<Rgb>& global_palette, const GifImage& image,
+                                  int code_size);
 
 }  // namespace pictorra::test
