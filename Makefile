@@ -35,7 +35,7 @@ bench: deps
 sanitize: deps
 	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTORRA_SANITIZE=ON -DPICTORRA_WERROR=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
-	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 fuzz:
 	@tools/install-deps.sh --fuzz

@@ -1,5 +1,6 @@
 #include "image/c_image.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,18 @@ int64_t MaxBufferBytes() {
     const long page_size = sysconf(_SC_PAGESIZE);
     if (pages > 0 && page_size > 0) limit = std::min<int64_t>(limit, int64_t{pages} * page_size);
     return limit;
+}
+
+// Pixel memory, freed with std::free. Large buffers are asked to be backed by huge pages: the first
+// touch of fresh memory costs a page fault per 4 KiB page, which for a photograph-sized buffer
+// adds a fifth to the time of decoding into it; with 2 MiB pages it is a few milliseconds.
+void* AllocatePixels(size_t bytes) {
+    constexpr size_t kHugePage = size_t{2} << 20;
+    if (bytes < 4 * kHugePage) return std::malloc(bytes);
+    const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    void* p = std::aligned_alloc(kHugePage, rounded);
+    if (p != nullptr) madvise(p, rounded, MADV_HUGEPAGE);
+    return p;
 }
 
 // Clips the copy of a w x h block from (sx, sy) in a source of sw x sh to (dx, dy) in a
@@ -55,7 +68,7 @@ void cImage::FreeBits::operator()(uint8_t* p) const { std::free(p); }
 
 cImage::cImage(const cImage& other) : header_(other.header_) {
     if (!other.PicValid()) return;
-    bits_.reset(static_cast<uint8_t*>(std::malloc(other.header_.biSizeImage)));
+    bits_.reset(static_cast<uint8_t*>(AllocatePixels(other.header_.biSizeImage)));
     if (bits_) {
         std::memcpy(bits_.get(), other.bits_.get(), other.header_.biSizeImage);
     }
@@ -97,7 +110,7 @@ int32_t cImage::CreateDIB(int32_t LWidth, int32_t LHeight) {
     const int64_t bytes = stride * LHeight;
     if (bytes > MaxBufferBytes()) return kDibNotEnoughMemory;
     header_.biSizeImage = static_cast<uint32_t>(bytes);
-    bits_.reset(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes))));
+    bits_.reset(static_cast<uint8_t*>(AllocatePixels(static_cast<size_t>(bytes))));
     if (!bits_) return kDibNotEnoughMemory;
     // Padding bytes are written out by the BMP writer; give them a fixed value.
     const int64_t pad = stride - int64_t{3} * LWidth;

@@ -1,10 +1,102 @@
+// The buffer itself: layout and stride, CreateDIB's codes, and the rectangle copies (crop,
+// mount, picture box, stretch) that must be exact.
 #include "image/c_image.h"
 
 #include <gtest/gtest.h>
 
-using pictorra::image::cImage;
+#include "test_support.h"
 
-TEST(CImage, Smoke) {
-    cImage img;
-    EXPECT_EQ(img.CreateDIB(3, 2), 0);
+namespace pictorra::image {
+namespace {
+
+using test::MakeImage;
+using test::PixelAt;
+using test::Rgb;
+
+Rgb Pattern(int x, int y) { return {uint8_t(x * 11), uint8_t(y * 13), uint8_t(x * y)}; }
+
+TEST(CImage, LayoutAndStride) {
+    struct Case {
+        int32_t w, h, stride;
+    };
+    for (const Case c : {Case{1, 1, 4}, Case{2, 3, 8}, Case{3, 2, 12}, Case{4, 1, 12},
+                         Case{5, 2, 16}, Case{640, 480, 1920}}) {
+        cImage img;
+        ASSERT_EQ(img.CreateDIB(c.w, c.h), 0);
+        EXPECT_EQ(img.BytesPerScanLine(), c.stride);
+        EXPECT_EQ(img.PicSize(), c.stride * c.h);
+        EXPECT_EQ(img.BitCount(), 24);
+        EXPECT_EQ(img.Header().biSizeImage, uint32_t(c.stride * c.h));
+        // The top-left pixel lives in the last memory row, blue first.
+        SetPixel(img, 0, 0, Rgb{1, 2, 3});
+        const uint8_t* top = img.DIBitsPtr() + (c.h - 1) * c.stride;
+        EXPECT_EQ(top[0], 3);
+        EXPECT_EQ(top[2], 1);
+    }
 }
+
+TEST(CImage, CreateDibCodes) {
+    cImage img;
+    EXPECT_EQ(img.CreateDIB(0, 5), kDibInvalidParameter);
+    EXPECT_FALSE(img.PicValid());
+    EXPECT_EQ(img.CreateDIB(5, -1), kDibInvalidParameter);
+    EXPECT_EQ(img.CreateDIB(100000, 100000), kDibNotEnoughMemory);  // 30 GB: refused unallocated
+    EXPECT_FALSE(img.PicValid());
+    ASSERT_EQ(img.CreateDIB(3, 2), 0);
+    ASSERT_EQ(img.CreateDIB(7, 4), 0);  // a second call replaces the first buffer
+    EXPECT_EQ(img.Width(), 7);
+    EXPECT_EQ(img.PicSize(), 24 * 4);
+    img.ReleaseDIB();
+    EXPECT_FALSE(img.PicValid());
+    EXPECT_EQ(img.Width(), 7);  // the header still tells the last size
+}
+
+TEST(CImage, CropTakesTheRectangleFromTheTop) {
+    const cImage src = MakeImage(300, 200, Pattern);
+    const cImage same = src.CropPic(0, 0, 300, 200, 0, 0);
+    EXPECT_TRUE(std::equal(src.DIBitsPtr(), src.DIBitsPtr() + src.PicSize(), same.DIBitsPtr()));
+    const cImage part = src.CropPic(0, 0, 100, 50, 20, 10);
+    ASSERT_EQ(part.Width(), 100);
+    for (auto [x, y] : {std::pair{0, 0}, {99, 49}, {50, 0}, {0, 49}})
+        EXPECT_EQ(PixelAt(part, x, y), Pattern(20 + x, 10 + y));
+    // Whatever lies outside the source stays black.
+    const cImage over = src.CropPic(0, 0, 20, 20, 290, 190);
+    EXPECT_EQ(PixelAt(over, 9, 9), Pattern(299, 199));
+    EXPECT_EQ(PixelAt(over, 10, 9), (Rgb{0, 0, 0}));
+    EXPECT_FALSE(src.CropPic(0, 0, 0, 10, 0, 0).PicValid());
+}
+
+TEST(CImage, MountPlacesThePictureOnTheColour) {
+    const cImage src = MakeImage(600, 600, Pattern);
+    const cImage mounted = src.MountPic(800, 600, 100, 0, 600, 600, 0x00FF80);  // red 0x80
+    const Rgb back{0x80, 0xFF, 0x00};
+    for (auto [x, y, expected] : {std::tuple{0, 0, back}, {99, 599, back}, {700, 10, back},
+                                  {799, 599, back}, {100, 0, Pattern(0, 0)},
+                                  {699, 599, Pattern(599, 599)}})
+        EXPECT_EQ(PixelAt(mounted, x, y), expected) << x << "," << y;
+    const cImage plain = src.MountPic(600, 600, 0, 0, 600, 600, 0);
+    EXPECT_TRUE(std::equal(src.DIBitsPtr(), src.DIBitsPtr() + src.PicSize(), plain.DIBitsPtr()));
+}
+
+TEST(CImage, PictureBoxAndStretch) {
+    const cImage src = MakeImage(40, 30, Pattern);
+    cImage box;
+    ASSERT_EQ(box.CopyPictureBox(src, 50, 20), 0);
+    EXPECT_EQ(PixelAt(box, 39, 19), Pattern(39, 19));
+    EXPECT_EQ(PixelAt(box, 40, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(box.CopyPictureBox(src, 0, 20), kDibInvalidParameter);
+
+    cImage dest = MakeImage(40, 30, [](int, int) { return Rgb{9, 9, 9}; });
+    src.CopyPic(dest, 40, 30, 0, 0, 40, 30);  // 1:1 is exact
+    EXPECT_TRUE(std::equal(src.DIBitsPtr(), src.DIBitsPtr() + src.PicSize(), dest.DIBitsPtr()));
+    // A halving averages each 2 x 2 block, and leaves the rest of the surface alone.
+    const cImage flat = MakeImage(4, 2, [](int x, int) { return Rgb{uint8_t(x < 2 ? 10 : 20), 0, 0}; });
+    cImage small = MakeImage(3, 1, [](int, int) { return Rgb{7, 7, 7}; });
+    flat.CopyPic(small, 2, 1, 0, 0, 4, 2);
+    EXPECT_EQ(PixelAt(small, 0, 0).r, 10);
+    EXPECT_EQ(PixelAt(small, 1, 0).r, 20);
+    EXPECT_EQ(PixelAt(small, 2, 0), (Rgb{7, 7, 7}));
+}
+
+}  // namespace
+}  // namespace pictorra::image

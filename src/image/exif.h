@@ -1,0 +1,33 @@
+#pragma once
+// The EXIF orientation tag of a JPEG file's APP1 segment. Reading is bounds-checked against the
+// segment: a damaged or hostile segment yields orientation 1 (as stored), never a read outside.
+
+#include <cstdint>
+#include <span>
+
+namespace pictorra::image {
+
+// How the stored picture must be turned to be seen upright (the EXIF orientation values).
+enum class Orientation : uint8_t {
+    kNormal = 1,  // as stored
+    kMirrorHorizontal = 2,
+    kRotate180 = 3,
+    kMirrorVertical = 4,
+    kTranspose = 5,   // mirror along the top-left to bottom-right diagonal
+    kRotate90 = 6,    // turn 90 degrees clockwise to view
+    kTransverse = 7,  // mirror along the top-right to bottom-left diagonal
+    kRotate270 = 8,   // turn 270 degrees clockwise (90 counter-clockwise) to view
+};
+
+// True for the orientations whose upright picture has width and height swapped.
+constexpr bool SwapsSides(Orientation o) { return static_cast<uint8_t>(o) >= 5; }
+
+// True when an APP1 payload is an EXIF block (starts "Exif\0\0"); other APP1 uses (XMP) are not.
+bool IsExifPayload(std::span<const uint8_t> app1_payload);
+
+// The orientation stored in IFD0 of an APP1 payload (the bytes after the marker's length field,
+// starting "Exif\0\0"). Both TIFF byte orders; kNormal when the payload is not EXIF, is damaged,
+// has no orientation tag or holds a value outside 1 to 8.
+Orientation ExifOrientation(std::span<const uint8_t> app1_payload);
+
+}  // namespace pictorra::image

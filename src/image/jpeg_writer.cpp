@@ -1,0 +1,106 @@
+// cImage::WriteJPG: baseline JPEG through libjpeg-turbo's libjpeg API, fed straight from the
+// bottom-up BGR buffer (top picture row first), written through AtomicFile so that a failed
+// write never leaves a file behind.
+//
+// Encoder settings: the library's defaults (JFIF header, accurate integer DCT) with the given
+// quality on the standard tables, optimised Huffman tables, and chroma at half resolution both
+// ways (4:2:0) below quality 100, full resolution (4:4:4) at 100.
+//
+// As in the decoder, libjpeg's fatal errors longjmp back to CompressTo, which holds no object with
+// a destructor; the encoder state and the file belong to the caller.
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+#include <algorithm>
+#include <csetjmp>
+
+#include "image/atomic_file.h"
+#include "image/c_image.h"
+
+namespace pictorra::image {
+namespace {
+
+// Result codes of WriteJPG besides 0 (written).
+constexpr int32_t kJpgEmptyBuffer = 1;
+constexpr int32_t kJpgCannotCreate = 2;  // no temporary file in the destination folder
+constexpr int32_t kJpgEncodeFailed = 3;  // the encoder refused the picture or a write failed
+constexpr int32_t kJpgCannotCommit = 4;  // flushing or renaming into place failed
+
+// Rows handed to libjpeg per call.
+constexpr int32_t kRowsPerCall = 16;
+
+struct ErrorTrap {
+    jpeg_error_mgr pub;  // first, so that cinfo->err points at the whole struct
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void ExitToTrap(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
+}
+
+void IgnoreMessage(j_common_ptr, int) {}
+
+struct JpegEncoder {
+    JpegEncoder() = default;
+    JpegEncoder(const JpegEncoder&) = delete;
+    JpegEncoder& operator=(const JpegEncoder&) = delete;
+    ~JpegEncoder() { jpeg_destroy_compress(&cinfo); }
+
+    jpeg_compress_struct cinfo{};
+    ErrorTrap trap{};
+};
+
+// Written as C (see the top of the file); `e` is the one thing read after a jump.
+bool CompressTo(JpegEncoder* e, FILE* file, ConstPixelView view, int quality) {
+    j_compress_ptr cinfo = &e->cinfo;
+    cinfo->err = jpeg_std_error(&e->trap.pub);
+    e->trap.pub.error_exit = ExitToTrap;
+    e->trap.pub.emit_message = IgnoreMessage;
+    if (setjmp(e->trap.jump) != 0) return false;
+
+    jpeg_create_compress(cinfo);
+    jpeg_stdio_dest(cinfo, file);
+    cinfo->image_width = static_cast<JDIMENSION>(view.width);
+    cinfo->image_height = static_cast<JDIMENSION>(view.height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, quality, TRUE);
+    cinfo->optimize_coding = TRUE;
+    const int luma_sampling = quality >= 100 ? 1 : 2;
+    cinfo->comp_info[0].h_samp_factor = luma_sampling;
+    cinfo->comp_info[0].v_samp_factor = luma_sampling;
+    jpeg_start_compress(cinfo, TRUE);
+
+    JSAMPROW rows[kRowsPerCall];
+    while (cinfo->next_scanline < cinfo->image_height) {
+        const JDIMENSION first = cinfo->next_scanline;
+        const auto count = std::min<JDIMENSION>(kRowsPerCall, cinfo->image_height - first);
+        for (JDIMENSION j = 0; j < count; ++j) {
+            // Top-down rows from the bottom-up buffer; libjpeg only reads them.
+            rows[j] = const_cast<JSAMPROW>(view.Row(static_cast<int32_t>(first + j)));
+        }
+        if (jpeg_write_scanlines(cinfo, rows, count) == 0) return false;
+    }
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
+}  // namespace
+
+int32_t cImage::WriteJPG(const std::string& sPath, int32_t Quality) const {
+    if (!PicValid()) return kJpgEmptyBuffer;
+    AtomicFile out(sPath);
+    if (!out.ok()) return kJpgCannotCreate;
+    {
+        JpegEncoder encoder;
+        if (!CompressTo(&encoder, out.file(), View(), std::clamp(Quality, 0, 100))) {
+            return kJpgEncodeFailed;
+        }
+    }
+    return out.Commit() ? kDibOk : kJpgCannotCommit;
+}
+
+}  // namespace pictorra::image

@@ -1,0 +1,189 @@
+// cImage::DrawText, with the DejaVu and Liberation fonts that tools/install-deps.sh installs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <tuple>
+
+#include "image/c_image.h"
+#include "test_support.h"
+
+namespace {
+
+using pictorra::image::cImage;
+using namespace pictorra::test;
+
+cImage Plain(int w, int h) {
+    return MakeImage(w, h, [](int, int) { return Rgb{255, 255, 255}; });
+}
+
+// A background where neighbouring pixels differ, so any stray write shows.
+Rgb Noise(int x, int y) {
+    return {uint8_t(37 * x + 11 * y), uint8_t(5 * x ^ 29 * y), uint8_t(x * y)};
+}
+
+struct Text {
+    std::string text, face = "DejaVu Sans";
+    int x = 0, y = 0, font_h = 24, font_w = 0;
+    bool bold = false;
+    uint32_t colour = 0;  // 0x00BBGGRR
+};
+
+cImage Drawn(cImage img, const Text& t) {
+    img.DrawText(t.text, t.face, t.bold, t.x, t.y, t.font_h, t.font_w, t.colour);
+    return img;
+}
+
+// The pixels that differ between two pictures of one size: how many, and their bounds.
+struct Box {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1, count = 0;
+    int Width() const { return x1 - x0 + 1; }
+    int Height() const { return y1 - y0 + 1; }
+};
+
+Box Changed(const cImage& a, const cImage& b) {
+    Box r;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (PixelAt(a, x, y) != PixelAt(b, x, y))
+                r = {std::min(r.x0, x), std::min(r.y0, y), std::max(r.x1, x), std::max(r.y1, y),
+                     r.count + 1};
+    return r;
+}
+
+Box DrawnBox(const Text& t, int w = 400, int h = 200) {
+    return Changed(Plain(w, h), Drawn(Plain(w, h), t));
+}
+
+TEST(DrawText, FillsItsCellFromTheTopLeftCornerAndNothingElse) {
+    const std::pair<Text, int> cases[] = {
+        {{"ÉgÅ|jy_", "Arial", 0, 0, 20}, 20},
+        {{"ÉgÅ|", "Times New Roman", 40, 50, 20}, 20},
+        {{"ÉgÅ|Ŷ̧jy", "DejaVu Sans", 5, 11, 33}, 33},
+        {{"ÉgÅ|", "DejaVu Sans", 3, 7, 0}, 16},  // FontH 0: a 16-pixel cell
+        {{"ÉgÅ|", "Arial", 2, 5, -20}, 22},      // FontH < 0: the em is 20 pixels, the cell more
+    };
+    for (const auto& [t, cell] : cases) {
+        SCOPED_TRACE(t.face + " " + std::to_string(t.font_h));
+        const Box box = DrawnBox(t);
+        EXPECT_GE(box.y0, t.y);
+        EXPECT_LT(box.y1, t.y + cell);
+        EXPECT_GT(box.Height(), cell * 3 / 4);
+        EXPECT_GE(box.x0, t.x);
+        EXPECT_LE(box.x0, t.x + 3);
+    }
+    // Liberation Sans (Arial) has a win ascent of 1854 and descent of 434 units of 2048: the
+    // baseline lies 16 rows into a 20-pixel cell, 18 rows below the top for an em of 20 pixels.
+    EXPECT_EQ(DrawnBox({"H", "Arial", 3, 5, 20}).y1, 5 + 15);
+    EXPECT_EQ(DrawnBox({"H", "Arial", 3, 5, -20}).y1, 5 + 17);
+}
+
+TEST(DrawText, EachLineBreakStartsALineOneCellLower) {
+    const Box one = DrawnBox({"Hgy", "DejaVu Sans", 6, 4, 21});
+    // clang-format off
+    const std::pair<const char*, int> breaks[] = {
+        {"Hgy\nHgy", 1}, {"Hgy\r\nHgy", 1}, {"Hgy\rHgy", 1}, {"Hgy\n\nHgy", 2}, {"Hgy\r\n\rHgy", 2}};
+    // clang-format on
+    for (const auto& [text, lines] : breaks) {
+        const Box box = DrawnBox({text, "DejaVu Sans", 6, 4, 21});
+        EXPECT_EQ(box.count, 2 * one.count) << text;
+        EXPECT_EQ(std::tuple(box.x0, box.x1, box.y0, box.y1),
+                  std::tuple(one.x0, one.x1, one.y0, one.y1 + 21 * lines))
+            << text;
+    }
+}
+
+TEST(DrawText, ALongLineRunsOffThePictureWithoutWrapping) {
+    const Text t{"The quick brown fox jumps over the lazy dog, twice over.", "Arial", 10, 8, 22};
+    const cImage narrow = Drawn(Plain(150, 60), t), wide = Drawn(Plain(1200, 60), t);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 150; ++x) ASSERT_EQ(PixelAt(narrow, x, y), PixelAt(wide, x, y));
+    EXPECT_GE(Changed(Plain(150, 60), narrow).x1, 146);
+}
+
+TEST(DrawText, AnyFaceNameFindsAFaceAndBoldIsHeavier) {
+    // DejaVu Math TeX Gyre has no bold face: its outlines are widened instead.
+    for (const char* face : {"Arial", "Times New Roman", "Courier New", "DejaVu Math TeX Gyre",
+                             "No Such Face At All", "", "Bad\xFF-Name"}) {
+        const Box regular = DrawnBox({"Bold lines", face, 0, 0, 20});
+        const Box bold = DrawnBox({"Bold lines", face, 0, 0, 20, 0, true});
+        EXPECT_GT(regular.count, 50) << face;
+        EXPECT_GT(bold.count, regular.count * 11 / 10) << face;
+        EXPECT_LT(bold.y1, 20) << face;
+    }
+    // "Arial" is drawn with its metric twin.
+    const cImage arial = Drawn(Plain(200, 40), {"Arial 123", "Arial"});
+    EXPECT_EQ(Changed(arial, Drawn(Plain(200, 40), {"Arial 123", "Liberation Sans"})).count, 0);
+}
+
+TEST(DrawText, BlendsTheColourByCoverageAndKeepsTheBackground) {
+    // Black on white gives each pixel's coverage a. Drawn in a colour on noise, each pixel must be
+    // the blend v + (c - v) x a / 255, rounded: unchanged outside the glyphs, the colour inside.
+    const int w = 300, h = 70;
+    // The colour's top byte means nothing.
+    const Text t{"Hi  mo  E  █", "Times New Roman", 3, 9, 40, 0, false, 0xFF336699};
+    const cImage mask = Drawn(Plain(w, h), {t.text, t.face, t.x, t.y, t.font_h}),
+                 noise = MakeImage(w, h, Noise), drawn = Drawn(noise, t);
+    auto mix = [](int v, int c, int a) { return uint8_t(std::lround(v + (c - v) * a / 255.0)); };
+    int full = 0, none = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int a = 255 - PixelAt(mask, x, y).r;
+            const Rgb v = PixelAt(noise, x, y);
+            ASSERT_EQ(PixelAt(drawn, x, y),
+                      (Rgb{mix(v.r, 0x99, a), mix(v.g, 0x66, a), mix(v.b, 0x33, a)}))
+                << x << "," << y;
+            full += a == 255;
+            none += a == 0;
+        }
+    }
+    EXPECT_GT(full, 500);
+    EXPECT_GT(none, w * h / 2);
+}
+
+TEST(DrawText, FontWScalesTheWidthOnly) {
+    Box box[4];  // FontW 0 (the face's own proportion), 8, 16, 32
+    for (int i = 0; i < 4; ++i)
+        box[i] = DrawnBox({"Width of text", "Arial", 0, 0, 30, i == 0 ? 0 : 4 << i}, 900);
+    for (int i = 2; i < 4; ++i)
+        EXPECT_NEAR(double(box[i].Width()) / box[i - 1].Width(), 2.0, 0.2) << i;
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(std::pair(box[i].y0, box[i].y1), std::pair(box[0].y0, box[0].y1)) << i;
+    // FontW is the face's average character width: 12 capitals and digits are about 12 x 20.
+    EXPECT_NEAR(DrawnBox({"ABCDEFGH0123", "Arial", 0, 0, 30, 20}, 900).Width(), 240, 48);
+}
+
+TEST(DrawText, HostileArgumentsAreSafe) {
+    // Also run under `make sanitize`: nothing is written outside the pixels, not even padding.
+    // clang-format off
+    const struct { int w, h, x, y, font_h, font_w; } cases[] = {
+        {1, 1, 0, 0, 24, 0}, {3, 2, -1, -1, 100000, 0}, {5, 7, 0, 0, -100000, 100000},
+        {41, 23, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
+        {41, 23, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, {41, 23, INT32_MAX - 10, 0, 20, 0},
+        {41, 23, 0, INT32_MIN + 5, 20, 0}, {41, 23, 10, 10, 1, 1},
+        {401, 123, -5000, 30, 4000, 4000}, {33, 300, 0, -4000, 4096, 0}};
+    // Nothing changes for an empty text, a text outside the picture, control characters.
+    const Text unseen[] = {{"", "Arial"}, {"Hi", "Arial", -2000, 0}, {"Hi", "Arial", 0, -2000},
+        {"Hi", "Arial", 20, 0}, {"Hi", "Arial", 0, 20}, {"\x01\x7F\x1B", "Arial"}};
+    // clang-format on
+    for (const auto& c : cases) {
+        cImage img = MakeImage(c.w, c.h, Noise);
+        const int stride = img.BytesPerScanLine();
+        for (int i = 3 * c.w; i < img.PicSize(); i += stride)
+            std::fill_n(img.DIBitsPtr() + i, stride - 3 * c.w, 0xA5);
+        for (const bool bold : {false, true})
+            for (const char* text : {"Wide\nW\xC3\xA9", "\xFF\xE2\x88\xC0\xAF\x1B\t\r\r\n\x80"})
+                img.DrawText(text, "Arial", bold, c.x, c.y, c.font_h, c.font_w, 0x123456);
+        int spoilt = 0;
+        for (int i = 0; i < img.PicSize(); ++i)
+            spoilt += i % stride >= 3 * c.w && img.DIBitsPtr()[i] != 0xA5;
+        EXPECT_EQ(spoilt, 0) << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+    }
+    cImage().DrawText("Text", "Arial", false, 0, 0, 20, 0, 0);  // no picture: nothing to draw on
+    const cImage before = MakeImage(20, 20, Noise);
+    for (const Text& t : unseen) EXPECT_EQ(Changed(before, Drawn(before, t)).count, 0) << t.text;
+}
+
+}  // namespace
