@@ -104,6 +104,7 @@ TEST_F(CliRun, JobsGiveIdenticalOutputs) {
     std::map<int, std::map<std::string, std::vector<uint8_t>>> outputs;
     std::map<int, std::string> printed;
     for (int jobs : {1, 2}) {
+        fs::remove_all(in + "/Images57c-R300");
         const CliResult r = Cli({"--yes", "--quiet", "--jobs", std::to_string(jobs), "--crop",
                                  "5x7", "--orient", "c", "--resize", "300", "--hq", "--tool",
                                  "sharpen", "--tool", "bevel:4:Beveled", in});
