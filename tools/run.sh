@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # `make run`: starts what the build has. The windows come with a later milestone; until then the
-# build holds the image engine, and this runs its test program as a quick look at what works.
+# program is its headless front end, pictorra-cli, which runs the same job from a terminal.
 set -euo pipefail
 build=${1:-build}
-echo "Pictorra: the windows are not built yet. Running the engine's test program instead."
-exec "$build/tests/test_image" --gtest_brief=1
+echo "Pictorra: the windows are not built yet; the job runs headless through $build/pictorra-cli."
+echo "Try: $build/pictorra-cli --crop 4x6 --resize ez FOLDER_OR_PICTURE"
+echo
+exec "$build/pictorra-cli" --help
