@@ -159,7 +159,11 @@ private:
     void ProcessSingleFile();
     void ProcessFolder();
     FileJob MakeFileJob();
-    FileResult ProcessFile(const FileJob& job, const std::string& Src, const std::string& Dst) const;
+    // `loaded`, when given, is Src already decoded (the preview of a single file).
+    FileResult ProcessFile(const FileJob& job, const std::string& Src, const std::string& Dst,
+                           const image::cImage* loaded = nullptr) const;
+    // True while the file on disk is still the one the preview was loaded from.
+    bool PreviewIsCurrent() const;
     void TakeFileResult(const FileResult& result);
     std::string WriteErrorLog();
 
@@ -174,6 +178,12 @@ private:
     int jobs_ = 1;
 
     image::cImage preview_pic_;
+    struct FileStamp {
+        uint64_t device = 0, inode = 0, size = 0;
+        int64_t modified_ns = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp preview_stamp_;  // of old_file_path_ when the preview was loaded
     int32_t pic_wide_ = 0, pic_high_ = 0;
     CropGeometry geometry_;
     std::string old_file_path_, dest_file_, old_folder_path_, dest_folder_;

@@ -1,4 +1,6 @@
 // cOptions: the preview of a single file in the image view, its backups and undo.
+#include <sys/stat.h>
+
 #include "options/c_options.h"
 #include "shell/shared_values.h"
 
@@ -14,11 +16,29 @@ constexpr int32_t kViewChrome = 113;
 
 int32_t cOptions::LoadPic() {
     if (old_file_path_.empty()) return 0;
+    struct stat before{};
+    const bool stamped = stat(old_file_path_.c_str(), &before) == 0;
     if (preview_pic_.LoadPicture(old_file_path_) != image::kDibOk) return 1;
+    preview_stamp_ = {};
+    if (stamped) {
+        preview_stamp_ = {uint64_t(before.st_dev), uint64_t(before.st_ino),
+                          uint64_t(before.st_size),
+                          int64_t(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec};
+    }
     pic_wide_ = preview_pic_.Width();
     pic_high_ = preview_pic_.Height();
     windows_.SetSizeDisplay(std::to_string(pic_wide_), std::to_string(pic_high_));
     return 0;
+}
+
+bool cOptions::PreviewIsCurrent() const {
+    struct stat now{};
+    if (!preview_pic_.PicValid() || preview_stamp_.size == 0 ||
+        stat(old_file_path_.c_str(), &now) != 0)
+        return false;
+    const FileStamp stamp{uint64_t(now.st_dev), uint64_t(now.st_ino), uint64_t(now.st_size),
+                          int64_t(now.st_mtim.tv_sec) * 1000000000 + now.st_mtim.tv_nsec};
+    return stamp == preview_stamp_;
 }
 
 void cOptions::ShowPic() {

@@ -97,7 +97,10 @@ void cOptions::ProcessSingleFile() {
         if (!SameFile(dest_file_, old_file_path_)) shell::KillFile(dest_file_);
     }
 
-    const FileResult result = ProcessFile(MakeFileJob(), old_file_path_, dest_file_);
+    // The preview holds the picture exactly as a new decode would give it; reusing it saves
+    // decoding the file twice, as long as the file has not changed since.
+    const FileResult result = ProcessFile(MakeFileJob(), old_file_path_, dest_file_,
+                                          PreviewIsCurrent() ? &preview_pic_ : nullptr);
     TakeFileResult(result);
     last_file_code_ = result.code;
     outcome_ = RunOutcome::kFinished;
@@ -231,10 +234,17 @@ void cOptions::TakeFileResult(const FileResult& result) {
 }
 
 cOptions::FileResult cOptions::ProcessFile(const FileJob& job, const std::string& Src,
-                                           const std::string& Dst) const {
+                                           const std::string& Dst,
+                                           const image::cImage* loaded) const {
     FileResult result;
     image::cImage picture;
-    if (picture.LoadPicture(Src) != image::kDibOk) {
+    if (loaded) {
+        picture = *loaded;
+    } else if (picture.LoadPicture(Src) != image::kDibOk) {
+        result.code = 1;
+        return result;
+    }
+    if (!picture.PicValid()) {
         result.code = 1;
         return result;
     }

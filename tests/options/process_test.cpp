@@ -107,6 +107,23 @@ TEST_F(ProcessTest, TypedNameEqualToTheSourceReplacesItOnlyWhenDone) {
     EXPECT_EQ(out.Height(), 20);
 }
 
+TEST_F(ProcessTest, APictureChangedAfterLoadingIsReadAgain) {
+    windows.controls.CkCrop = false;
+    windows.controls.CkResize = false;
+    windows.controls.OpType = 1;
+    const std::string src = WritePicture("c.bmp", 30, 20);
+    job = std::make_unique<cOptions>(windows, box);
+    job->SetDropType(kDropFile);
+    job->SetOldFilePath(src);
+    job->LoadSettings();
+    ASSERT_EQ(job->LoadPic(), 0);
+    ASSERT_TRUE(Gradient(12, 9).WriteBMP(src));  // replaced on disk before processing
+    job->ProcessPics();
+    image::cImage out;
+    ASSERT_EQ(out.LoadPicture(dir.File("c-.bmp")), 0);
+    EXPECT_EQ(out.Width(), 12);
+}
+
 TEST_F(ProcessTest, SingleFileErrorsGoToTheReport) {
     const std::string src = WritePicture("tiny.bmp", 1001, 2);
     Run(src, kDropFile);  // 1001 x 2 resized to 640 x 1: fine
