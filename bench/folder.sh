@@ -69,12 +69,15 @@ print(f"jobs {jobs}: pictorra {p:.2f} s ({n / p:.2f} images/s), ImageMagick {im:
 PY
 done
 
-# Memory: one picture in flight at a time, against the largest decoded picture.
-rm -rf "$work/in/Images46e-R640"
-kb=$(peak_kb "$cli" --yes --quiet --jobs 1 --crop 4x6 --resize 640 "$work/in")
-largest=$(for f in "$work"/in/*.jpg; do identify -format '%[fx:w*h*3]\n' "$f[0]"; done | sort -n | tail -n 1)
-python3 - "$kb" "$largest" <<'PY'
+# Memory: each picture alone, its peak against its decoded size (width x height x 3).
+echo "peak memory per picture (one at a time), against the decoded picture:"
+for f in "$work"/in/*.jpg; do
+    one="$work/one"; rm -rf "$one"; mkdir -p "$one"; cp "$f" "$one/"
+    kb=$(peak_kb "$cli" --yes --quiet --jobs 1 --crop 4x6 --resize 640 "$one")
+    bytes=$(identify -format '%[fx:w*h*3]' "$f[0]")
+    python3 - "$(basename "$f")" "$kb" "$bytes" <<'PY'
 import sys
-kb, largest = int(sys.argv[1]), float(sys.argv[2])
-print(f"peak memory with --jobs 1: {kb / 1024:.0f} MiB = {kb * 1024 / largest:.2f} x the largest decoded picture")
+name, kb, size = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+print(f"  {name:40s} {kb / 1024:6.0f} MiB  {kb * 1024 / size:4.2f} x")
 PY
+done

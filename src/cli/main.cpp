@@ -1,7 +1,6 @@
 // pictorra-cli: the job of the main window without the windows. PATH is checked as a drop on
 // the window is, the options stand for the window's controls, and the texts the window would
 // show are printed.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -172,11 +171,6 @@ int Run(const CliConfig& config) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Pictures of a run are a few large buffers each; keep freed ones in the heap for the next
-    // picture instead of handing them back and faulting fresh pages in again.
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = cli::ParseArgs(args);
     if (!parsed.config) {

@@ -169,6 +169,27 @@ cImage cImage::CropPic(int32_t DestX, int32_t DestY, int32_t DestWid, int32_t De
     return out;
 }
 
+bool cImage::CropInPlace(int32_t x, int32_t y, int32_t w, int32_t h) {
+    if (!PicValid() || w < 1 || h < 1 || x < 0 || y < 0 || int64_t{x} + w > Width() ||
+        int64_t{y} + h > Height())
+        return false;
+    const int64_t old_stride = BytesPerScanLine();
+    const int64_t new_stride = StrideFor(w);
+    const int64_t first_row = int64_t{Height()} - y - h;  // memory row of the new bottom row
+    uint8_t* bits = bits_.get();
+    // Every row moves to a lower address (the new stride is no larger and the new bottom row is
+    // no lower), so moving rows bottom up never overwrites a row still to be moved.
+    for (int64_t r = 0; r < h; ++r) {
+        uint8_t* dst = bits + r * new_stride;
+        std::memmove(dst, bits + (first_row + r) * old_stride + 3 * int64_t{x}, size_t(3) * w);
+        std::memset(dst + 3 * int64_t{w}, 0, size_t(new_stride - 3 * int64_t{w}));
+    }
+    header_.biWidth = w;
+    header_.biHeight = h;
+    header_.biSizeImage = static_cast<uint32_t>(new_stride * h);
+    return true;
+}
+
 cImage cImage::MountPic(int32_t DestBoxWid, int32_t DestBoxHt, int32_t DestX, int32_t DestY,
                         int32_t SrcW, int32_t SrcH, uint32_t BackCol) const {
     cImage out;

@@ -120,6 +120,10 @@ public:
     [[nodiscard]] cImage MountPic(int32_t DestBoxWid, int32_t DestBoxHt, int32_t DestX,
                                   int32_t DestY, int32_t SrcW, int32_t SrcH,
                                   uint32_t BackCol) const;
+    // Keeps only the w x h rectangle whose top-left pixel is (x, y), in the same memory: the
+    // bytes CropPic(0, 0, w, h, x, y) would give, without a second buffer. Only for a rectangle
+    // inside the picture; returns false and changes nothing otherwise.
+    bool CropInPlace(int32_t x, int32_t y, int32_t w, int32_t h);
     // Fills the rectangle (x, y, w, h), clipped to the buffer, with a colour reference.
     void FillRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
 

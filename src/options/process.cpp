@@ -269,7 +269,10 @@ cOptions::FileResult cOptions::ProcessFile(const FileJob& job, const std::string
             ComputeCropOrigin(W, H, g.CropWide, g.CropHigh, job.orient, job.manual, X, Y);
             CW = g.CropWide;
             CH = g.CropHigh;
-            picture = picture.CropPic(0, 0, g.CropWide, g.CropHigh, X, Y);
+            // A crop inside the picture is done in place: the same bytes, without a second
+            // full-size buffer.
+            if (!picture.CropInPlace(X, Y, g.CropWide, g.CropHigh))
+                picture = picture.CropPic(0, 0, g.CropWide, g.CropHigh, X, Y);
             if (!picture.PicValid()) {
                 result.code = 6;
                 return result;

@@ -64,6 +64,21 @@ TEST(CImage, CropTakesTheRectangleFromTheTop) {
     EXPECT_EQ(PixelAt(over, 9, 9), Pattern(299, 199));
     EXPECT_EQ(PixelAt(over, 10, 9), (Rgb{0, 0, 0}));
     EXPECT_FALSE(src.CropPic(0, 0, 0, 10, 0, 0).PicValid());
+    // In place gives the very same bytes for any rectangle inside, and refuses the rest.
+    for (auto [x, y, w, h] : {std::array{0, 0, 300, 200}, {20, 10, 100, 50}, {1, 0, 299, 199},
+                              {299, 199, 1, 1}, {3, 7, 5, 190}}) {
+        cImage in_place = src;
+        ASSERT_TRUE(in_place.CropInPlace(x, y, w, h));
+        const cImage copy = src.CropPic(0, 0, w, h, x, y);
+        ASSERT_EQ(in_place.PicSize(), copy.PicSize());
+        EXPECT_TRUE(std::equal(copy.DIBitsPtr(), copy.DIBitsPtr() + copy.PicSize(),
+                               in_place.DIBitsPtr()))
+            << x << "," << y << " " << w << "x" << h;
+    }
+    cImage refused = src;
+    EXPECT_FALSE(refused.CropInPlace(290, 0, 20, 10));
+    EXPECT_FALSE(refused.CropInPlace(0, 0, 0, 10));
+    EXPECT_EQ(refused.Width(), 300);
 }
 
 TEST(CImage, MountPlacesThePictureOnTheColour) {
