@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace pictorra::test {
 
@@ -28,6 +29,31 @@ void SetPixel(image::cImage& img, int x, int y, Rgb c) {
     p[0] = c.b;
     p[1] = c.g;
     p[2] = c.r;
+}
+
+image::cImage Uniform(int w, int h, Rgb c) {
+    return MakeImage(w, h, [c](int, int) { return c; });
+}
+
+image::cImage Noise(int w, int h, uint32_t seed) {
+    image::cImage img;
+    if (img.CreateDIB(w, h) != 0) return img;
+    std::mt19937 rng(seed);
+    for (int32_t i = 0; i < img.PicSize(); ++i) img.DIBitsPtr()[i] = uint8_t(rng());
+    return img;
+}
+
+image::cImage Photo(int w, int h, uint32_t seed) {
+    std::mt19937 rng(seed);
+    return MakeImage(w, h, [&](int x, int y) {
+        const bool bright = x * 3 > w + y;
+        return Rgb{uint8_t(bright ? 230 - y % 40 : 20 + x % 50),
+                   uint8_t(x * 7 + y * 3 + int(rng() % 8)), uint8_t(rng())};
+    });
+}
+
+std::vector<uint8_t> Bytes(const image::cImage& img) {
+    return {img.DIBitsPtr(), img.DIBitsPtr() + img.PicSize()};
 }
 
 std::optional<RgbPicture> ReadPng(const std::filesystem::path& path) {
@@ -54,7 +80,8 @@ int MaxChannelDifference(const image::cImage& img, const RgbPicture& ref) {
     for (int y = 0; y < ref.height; ++y) {
         for (int x = 0; x < ref.width; ++x) {
             const Rgb a = PixelAt(img, x, y), b = ref.At(x, y);
-            worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+            worst =
+                std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
         }
     }
     return worst;
@@ -81,7 +108,8 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pictorra-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pictorra-test-XXXXXX").string();
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (mkdtemp(buf.data())) path_ = buf.data();
@@ -93,9 +121,9 @@ TempDir::~TempDir() {
         // Tests may leave read-only files and folders behind; open them up before removing.
         for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
              it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add |
-                                             std::filesystem::perm_options::nofollow, ec);
+            std::filesystem::permissions(
+                it->path(), std::filesystem::perms::owner_all,
+                std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ec);
         }
         std::filesystem::remove_all(path_, ec);
     }

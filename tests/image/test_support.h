@@ -22,6 +22,13 @@ struct Rgb {
 image::cImage MakeImage(int w, int h, const std::function<Rgb(int, int)>& fn);
 Rgb PixelAt(const image::cImage& img, int x, int y);
 void SetPixel(image::cImage& img, int x, int y, Rgb c);
+image::cImage Uniform(int w, int h, Rgb c);
+// Pseudo-random bytes, row padding included, so that a stray write to the padding shows.
+image::cImage Noise(int w, int h, uint32_t seed);
+// Photograph-like: a sharp edge, a gradient with a little noise, and one channel of pure noise.
+image::cImage Photo(int w, int h, uint32_t seed);
+// The whole buffer, padding included.
+std::vector<uint8_t> Bytes(const image::cImage& img);
 
 // A decoded PNG, top-down RGB.
 struct RgbPicture {
