@@ -139,7 +139,7 @@ TEST_F(ProcessTest, SingleFileErrorsGoToTheReport) {
 TEST_F(ProcessTest, FolderWithAFailureWritesTheLog) {
     fs::create_directory(dir.path() / "in");
     const std::string folder = (dir.path() / "in").string();
-    for (const char* name : {"a.bmp", "b.BMP", "d.bmp", "e.bmp"})
+    for (const char* name : {"a.bmp", "b.BMP", "d.bmp", "Grüße e.bmp"})
         EXPECT_TRUE(Gradient(40, 30).WriteBMP(folder + "/" + name));
     test::WriteFileBytes(folder + "/c.jpg", {'n', 'o', 't'});
     test::WriteFileBytes(folder + "/notes.txt", {'x'});
@@ -154,7 +154,8 @@ TEST_F(ProcessTest, FolderWithAFailureWritesTheLog) {
     const std::string expected = folder + "/c.jpg - Error: 1\r\n\r\n";
     EXPECT_EQ(test::ReadFileBytes(log), std::vector<uint8_t>(expected.begin(), expected.end()));
     EXPECT_EQ(job->ErrorText(), folder + "/c.jpg - Error: 1\r\n");
-    for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg"}) EXPECT_TRUE(fs::exists(out + name));
+    for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "Grüße e.jpg"})
+        EXPECT_TRUE(fs::exists(out + name));
     EXPECT_FALSE(fs::exists(out + "c.jpg"));
 }
 
