@@ -1,6 +1,7 @@
 // Runs a fuzz target without libFuzzer, as a quick test: every seed file given on the command
 // line, then deterministic mutations of them (bit flips, truncations, byte insertions) until the
-// time budget is spent. Usage: smoke SECONDS FILE_OR_FOLDER...
+// time budget is spent. Usage: smoke SECONDS [FILE_OR_FOLDER...]; without seeds the mutations
+// start from an empty input.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -44,8 +45,8 @@ void Mutate(std::vector<uint8_t>& bytes, std::mt19937& rng) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s SECONDS FILE_OR_FOLDER...\n", argv[0]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s SECONDS [FILE_OR_FOLDER...]\n", argv[0]);
         return 2;
     }
     const double budget = std::atof(argv[1]);
