@@ -31,7 +31,8 @@ AtomicFile::AtomicFile(const std::string& path) : path_(path) {
     std::string name = path.substr(path.find_last_of('/') == std::string::npos
                                        ? 0
                                        : path.find_last_of('/') + 1);
-    std::string pattern = folder + "/." + name + ".XXXXXX";
+    // mkstemp replaces the six trailing X with a unique suffix.
+    std::string pattern = folder + "/." + name + "." + std::string(6, 'X');
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const int fd = mkostemp(buf.data(), O_CLOEXEC);
