@@ -1,332 +1,347 @@
-// cOptions without a run: how the option controls are read, the output names, the preview
-// sizes, and the hand tools' record and undo.
+// cOptions against a scripted stand-in for the windows: the option controls as output names,
+// the preview and its crop box, the hand tools' record and undo, and runs over generated files
+// and folders (labels, messages, the error log's bytes, the two questions, sources never lost).
 #include <gtest/gtest.h>
 
-#include "fake_windows.h"
+#include <array>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "options/c_options.h"
 #include "shell/shared_values.h"
 #include "test_support.h"
 
+namespace fs = std::filesystem;
+
 namespace pictorra::options {
 namespace {
 
-using test::FakeWindows;
+// Controls set and answers given by the test; everything the job shows is recorded.
+struct FakeWindows : JobWindows {
+    OptionControls controls;
+    bool answer = false;  // to every question: OK or Cancel
+    std::vector<std::string> asked, informed;
+    std::string size, report, new_name, finished;  // size: "WxH"; finished: "1 2 ..."
+    bool view_visible = false, undo_enabled = false, square_selected = false;
+    int placed_height = 0;
+    ViewPlacement placement;
 
-class OptionsTest : public testing::Test {
+    OptionControls ReadControls() override { return controls; }
+    void SelectSquareRatio() override { square_selected = true; }
+    void SetSizeDisplay(const std::string& w, const std::string& h) override { size = w + "x" + h; }
+    void SetReport(const std::string& text) override { report = text; }
+    void SetNewName(const std::string& text) override { new_name = text; }
+    void MainWindowRect(int32_t& left, int32_t& top, int32_t& width, int32_t& height) override {
+        left = 100, top = 50, width = 526, height = 513;
+    }
+    bool Ask(const std::string& text) override { return asked.push_back(text), answer; }
+    void Inform(const std::string& text) override { informed.push_back(text); }
+    void PictureFinished(int n, int) override { finished += std::to_string(n) + " "; }
+    bool ViewVisible() override { return view_visible; }
+    void HideImageView() override { view_visible = false; }
+    void PlaceView(int32_t h, const ViewPlacement& w) override { placed_height = h, placement = w; }
+    void ShowView() override { view_visible = true; }
+    void SetUndoEnabled(bool enabled) override { undo_enabled = enabled; }
+};
+
+class JobTest : public testing::Test {
 protected:
     void SetUp() override { shell::ResetSharedValues(); }
-    void TearDown() override { shell::ResetSharedValues(); }
 
+    // The blue channel never reaches 0, so no pixel of it is ever a pure mount colour.
+    static image::cImage Gradient(int w, int h) {
+        return test::MakeImage(w, h, [](int x, int y) {
+            return test::Rgb{uint8_t(x * 5), uint8_t(y * 3), 128};
+        });
+    }
+    std::string Picture(const std::string& name, int w, int h) {
+        EXPECT_TRUE(Gradient(w, h).WriteBMP(dir.File(name)));
+        return dir.File(name);
+    }
+    // Loads like a drop on the window; a single file is also shown in the image view. The
+    // process button is then ProcessPics().
+    cOptions& Load(const std::string& path, int32_t kind = kDropFile, int jobs = 1) {
+        job = std::make_unique<cOptions>(windows, box);
+        job->SetJobs(jobs);
+        job->SetDropType(kind);
+        kind == kDropFile ? job->SetOldFilePath(path) : job->SetOldFolderPath(path);
+        job->LoadSettings();
+        if (kind == kDropFile) {
+            EXPECT_EQ(job->LoadPic(), 0);
+            job->ShowPic();
+        }
+        return *job;
+    }
+    test::TempDir dir;
     FakeWindows windows;
     PictureBox box;
+    std::unique_ptr<cOptions> job;
 };
 
-TEST_F(OptionsTest, NoCropMeansNoMountAndDashOrientation) {
-    windows.controls.CkCrop = false;
-    windows.controls.CkMount = true;
-    windows.controls.OpDir = 1;
-    cOptions job(windows, box);
-    job.LoadSettings();
-    EXPECT_FALSE(job.CropEnabled());
-    EXPECT_FALSE(job.MountEnabled());
-    EXPECT_EQ(job.OrientCode(), "-");
-    EXPECT_EQ(job.CustomOps(), 0);
-    EXPECT_EQ(job.Backups(), 0);
-}
-
-TEST_F(OptionsTest, ReadsEveryControl) {
+// The output name of beach.jpg and what else the controls stand for, with the presets 260, 640,
+// 800 and the custom ratio 3 x 5 (a custom ratio without its small side falls back to square).
+TEST_F(JobTest, OutputNameAndQualityFromTheControls) {
     struct Case {
-        const char* name;
         OptionControls controls;
-        int32_t manual;
-        std::string ratio_code, orient_code, resize_code;
-        int32_t resize_size, quality;
-        bool hq;
-        std::string ext;
+        int32_t manual, custom_small;
+        const char* name;
+        int32_t quality;
     };
-    OptionControls ez;
-    ez.CkCrop = true;
-    ez.CkResize = true;
-    ez.OpResize = 1;
-    OptionControls none_selected = ez;
-    none_selected.OpResize = -1;
-    none_selected.QList = -1;
-    none_selected.OpDir = 0;
-    none_selected.OpResizeQuality = 1;
-    none_selected.OpType = 1;
-    OptionControls fair = ez;
-    fair.QList = 0;
-    fair.OpSize = 2;
-    fair.OpDir = 2;
-    fair.CkResize = false;
+    // CkCrop, CkMount, CkOrient, CkResize, OpSize, OpDir, OpResize, OpResizeQuality, OpType,
+    // QList, TName
     const Case cases[] = {
-        {"EzView", ez, 0, "46", "e", "-R640", 640, 85, false, ".jpg"},
-        {"NothingSelected", none_selected, 0, "46", "a", "-R800", 800, 100, true, ".bmp"},
-        {"Fair", fair, 0, "810", "c", "", 0, 75, false, ".jpg"},
-        {"Dragged", ez, 2, "46", "m", "-R640", 640, 85, false, ".jpg"},
-    };
+        {{true, false, true, true, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach46e-R640.jpg", 85},
+        {{true, false, false, true, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach46-R640.jpg", 85},
+        {{true, true, true, true, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach46-R640.jpg", 85},
+        {{true, false, true, false, 1, 4, 1, 0, 0, 1, ""}, 1, 3, "beach57m.jpg", 85},
+        {{true, false, true, false, 2, 2, 1, 0, 0, 0, ""}, 0, 3, "beach810c.jpg", 75},
+        {{true, false, true, true, 0, 0, -1, 1, 1, -1, ""}, 0, 3, "beach46a-R800.bmp", 100},
+        {{true, false, false, true, 4, 4, 2, 0, 1, 2, ""}, 0, 3, "beach35-R800.bmp", 92},
+        {{true, false, true, false, 4, 4, 2, 0, 0, 1, ""}, 0, 0, "beachSQe.jpg", 85},
+        {{false, false, false, false, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach-.jpg", 85},
+        {{false, true, true, true, 0, 1, 0, 0, 0, 1, ""}, 2, 3, "beach--R260.jpg", 85}};
+    shell::gCropLgDim = 5;
     for (const Case& c : cases) {
         shell::gManualCrop = c.manual;
+        shell::gCropSmDim = c.custom_small;
         windows.controls = c.controls;
+        windows.square_selected = false;
         cOptions job(windows, box);
         job.LoadSettings();
-        EXPECT_EQ(job.RatioCode(), c.ratio_code) << c.name;
-        EXPECT_EQ(job.OrientCode(), c.orient_code) << c.name;
-        EXPECT_EQ(job.ResizeCode(), c.resize_code) << c.name;
-        EXPECT_EQ(job.ResizeSize(), c.resize_size) << c.name;
+        EXPECT_EQ(job.DecorateName("beach") + job.FileExt(), c.name);
         EXPECT_EQ(job.JPGQuality(), c.quality) << c.name;
-        EXPECT_EQ(job.ResizeHQ(), c.hq) << c.name;
-        EXPECT_EQ(job.FileExt(), c.ext) << c.name;
+        EXPECT_EQ(job.ResizeHQ(), c.controls.OpResizeQuality == 1) << c.name;
+        EXPECT_EQ(windows.square_selected, c.custom_small == 0) << c.name;
     }
 }
 
-TEST_F(OptionsTest, CustomRatioNeedsBothDimensions) {
-    windows.controls.CkCrop = true;
-    windows.controls.OpSize = 4;
-    shell::gCropSmDim = 3;
-    shell::gCropLgDim = 5;
-    {
-        cOptions job(windows, box);
-        job.LoadSettings();
-        EXPECT_EQ(job.RatioCode(), "35");
-        EXPECT_EQ(job.RatioSmall(), 3);
-        EXPECT_FALSE(windows.square_selected);
-    }
-    shell::gCropSmDim = 0;
-    cOptions job(windows, box);
-    job.LoadSettings();
-    EXPECT_EQ(job.RatioCode(), "SQ");
-    EXPECT_EQ(job.RatioLarge(), 1);
-    EXPECT_TRUE(windows.square_selected);
-}
-
-// Output names for the source /Pics/beach.jpg and the folder /Pics.
-struct NameCase {
-    const char* name;
-    bool crop, mount, orient_name, resize;
-    int op_size, op_resize, op_type, manual;
-    int32_t custom_small, custom_large;
-    std::string single, folder;
-};
-
-class NamingTest : public OptionsTest, public testing::WithParamInterface<NameCase> {};
-
-TEST_P(NamingTest, SingleAndFolderNames) {
-    const NameCase& c = GetParam();
-    shell::gManualCrop = c.manual;
-    shell::gCropSmDim = c.custom_small;
-    shell::gCropLgDim = c.custom_large;
-    windows.controls.CkCrop = c.crop;
-    windows.controls.CkMount = c.mount;
-    windows.controls.CkOrient = c.orient_name;
-    windows.controls.CkResize = c.resize;
-    windows.controls.OpSize = c.op_size;
-    windows.controls.OpResize = c.op_resize;
-    windows.controls.OpType = c.op_type;
-    cOptions job(windows, box);
-    job.LoadSettings();
-    EXPECT_EQ("/Pics/" + job.DecorateName("beach") + job.FileExt(), c.single);
-    EXPECT_EQ("/Pics/" + job.DecorateName("Images") + "/beach" + job.FileExt(), c.folder);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, NamingTest,
-    testing::Values(
-        NameCase{"CropCentreResize", true, false, true, true, 0, 1, 0, 0, 0, 0,
-                 "/Pics/beach46e-R640.jpg", "/Pics/Images46e-R640/beach.jpg"},
-        NameCase{"NoOrientInName", true, false, false, true, 0, 1, 0, 0, 0, 0,
-                 "/Pics/beach46-R640.jpg", "/Pics/Images46-R640/beach.jpg"},
-        NameCase{"Mount", true, true, true, true, 0, 1, 0, 0, 0, 0, "/Pics/beach46-R640.jpg",
-                 "/Pics/Images46-R640/beach.jpg"},
-        NameCase{"Dragged", true, false, true, false, 1, 1, 0, 1, 0, 0, "/Pics/beach57m.jpg",
-                 "/Pics/Images57m/beach.jpg"},
-        NameCase{"CustomBmp", true, false, false, true, 4, 2, 1, 0, 3, 5,
-                 "/Pics/beach35-R800.bmp", "/Pics/Images35-R800/beach.bmp"},
-        NameCase{"NothingTicked", false, false, false, false, 0, 1, 0, 0, 0, 0,
-                 "/Pics/beach-.jpg", "/Pics/Images-/beach.jpg"},
-        NameCase{"NoCropOrientTicked", false, false, true, true, 0, 1, 0, 0, 0, 0,
-                 "/Pics/beach--R640.jpg", "/Pics/Images--R640/beach.jpg"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Preview display and canvas sizes, and where the view goes.
-TEST_F(OptionsTest, PreviewSizes) {
+// Preview and canvas sizes, a mounted preview centred on the mount colour, and where the view
+// goes: under the main window, where it was last, or where it is when it is visible.
+TEST_F(JobTest, PreviewSizesAndPlacement) {
     struct Case {
         int w, h;
         bool mount;
-        int canvas_w, canvas_h;
+        int canvas_w, canvas_h, x, y;  // where the picture starts on the canvas
     };
-    const Case cases[] = {{320, 240, false, 320, 240}, {1600, 1200, false, 400, 300},
-                          {1200, 1600, false, 300, 400}, {401, 100, false, 400, 100},
-                          {1600, 1200, true, 400, 267},  {100, 100, true, 100, 150}};
-    test::TempDir dir;
+    const Case cases[] = {{320, 240, false, 320, 240, 0, 0},   {1600, 1200, false, 400, 300, 0, 0},
+                          {1200, 1600, false, 300, 400, 0, 0}, {401, 100, false, 400, 100, 0, 0},
+                          {1600, 1200, true, 400, 267, 22, 0}, {100, 100, true, 100, 150, 0, 25}};
+    const test::Rgb red{255, 0, 0};
+    shell::gMountColor = 0x0000FF;
+    windows.controls.CkCrop = true;
     for (const Case& c : cases) {
-        const std::string path = dir.File("p.bmp");
-        ASSERT_TRUE(test::MakeImage(c.w, c.h, [](int x, int y) {
-                        return test::Rgb{uint8_t(x), uint8_t(y), 9};
-                    }).WriteBMP(path));
-        windows.controls.CkCrop = true;
         windows.controls.CkMount = c.mount;
         windows.view_visible = false;
-        cOptions job(windows, box);
-        job.SetDropType(kDropFile);
-        job.SetOldFilePath(path);
-        job.LoadSettings();
-        ASSERT_EQ(job.LoadPic(), 0);
-        job.ShowPic();
-        EXPECT_EQ(box.surface.Width(), c.canvas_w) << c.w << "x" << c.h;
-        EXPECT_EQ(box.surface.Height(), c.canvas_h) << c.w << "x" << c.h;
+        Load(Picture("p.bmp", c.w, c.h));
+        EXPECT_EQ(std::pair(box.surface.Width(), box.surface.Height()),
+                  std::pair(c.canvas_w, c.canvas_h)) << c.w << "x" << c.h;
         EXPECT_EQ(windows.placed_height, c.canvas_h + 113);
-        EXPECT_TRUE(windows.view_visible);
-        EXPECT_EQ(box.crop.Visible, !c.mount);
+        EXPECT_EQ(std::pair(windows.placement.left, windows.placement.top), std::pair(100, 358));
+        EXPECT_EQ(std::pair(windows.view_visible, box.crop.Visible), std::pair(true, !c.mount));
+        EXPECT_NE(test::PixelAt(box.surface, c.x, c.y), red) << c.w << "x" << c.h;
+        // The canvas pixel just before the picture.
+        EXPECT_EQ(test::PixelAt(box.surface, c.x - (c.x > 0), c.y - (c.y > 0)) == red, c.mount);
     }
-}
-
-TEST_F(OptionsTest, MountedPreviewIsCentredOnTheMountColour) {
-    test::TempDir dir;
-    const std::string path = dir.File("p.bmp");
-    ASSERT_TRUE(test::MakeImage(1600, 1200, [](int, int) { return test::Rgb{0, 0, 0}; })
-                    .WriteBMP(path));
-    shell::gMountColor = 0x0000FF;  // red
-    windows.controls.CkCrop = true;
-    windows.controls.CkMount = true;
-    cOptions job(windows, box);
-    job.SetDropType(kDropFile);
-    job.SetOldFilePath(path);
-    job.LoadSettings();
-    ASSERT_EQ(job.LoadPic(), 0);
-    job.ShowPic();
-    // 400 x 267 canvas, the picture 356 x 267 at x = 22.
-    EXPECT_EQ(test::PixelAt(box.surface, 21, 100), (test::Rgb{255, 0, 0}));
-    EXPECT_EQ(test::PixelAt(box.surface, 22, 100), (test::Rgb{0, 0, 0}));
-    EXPECT_EQ(test::PixelAt(box.surface, 377, 100), (test::Rgb{0, 0, 0}));
-    EXPECT_EQ(test::PixelAt(box.surface, 378, 100), (test::Rgb{255, 0, 0}));
-}
-
-TEST_F(OptionsTest, ViewPlacement) {
-    test::TempDir dir;
-    const std::string path = dir.File("p.bmp");
-    ASSERT_TRUE(test::MakeImage(40, 30, [](int, int) { return test::Rgb{}; }).WriteBMP(path));
-    cOptions job(windows, box);
-    job.SetDropType(kDropFile);
-    job.SetOldFilePath(path);
-    job.LoadSettings();
-    ASSERT_EQ(job.LoadPic(), 0);
-    job.ShowPic();  // hidden view, nothing remembered: under the main window
-    EXPECT_FALSE(windows.placement.keep_position);
-    EXPECT_EQ(windows.placement.left, 100);
-    EXPECT_EQ(windows.placement.top, 50 + 308);  // 0.6 x 513 = 307.8
-    job.ShowPic();  // visible now: stays
+    job->ShowPic();
     EXPECT_TRUE(windows.placement.keep_position);
     windows.view_visible = false;
     shell::gViewLeft = 7;
     shell::gViewTop = 9;
-    job.ShowPic();
-    EXPECT_EQ(windows.placement.left, 7);
-    EXPECT_EQ(windows.placement.top, 9);
+    job->ShowPic();
+    EXPECT_EQ(std::pair(windows.placement.left, windows.placement.top), std::pair(7, 9));
 }
 
-TEST_F(OptionsTest, CropBoxFollowsOrientation) {
-    test::TempDir dir;
-    const std::string path = dir.File("p.bmp");
-    ASSERT_TRUE(test::MakeImage(2000, 1000, [](int, int) { return test::Rgb{}; }).WriteBMP(path));
-    struct Case {
-        int orient;
-        double left, top;
-    };
-    // Preview 400 x 200, box 300 x 200.
-    for (const Case& c : {Case{0, 0, 0}, Case{1, 100, 0}, Case{2, 100, 0}, Case{3, 0, 0},
-                          Case{4, 50, 0}}) {
-        windows.controls.CkCrop = true;
-        windows.controls.OpDir = c.orient;
-        cOptions job(windows, box);
-        job.SetDropType(kDropFile);
-        job.SetOldFilePath(path);
-        job.LoadSettings();
-        ASSERT_EQ(job.LoadPic(), 0);
-        job.ShowPic();
-        EXPECT_EQ(box.crop.Width, 300);
-        EXPECT_EQ(box.crop.Height, 200);
-        EXPECT_EQ(box.crop.Left, c.left) << c.orient;
-        EXPECT_EQ(box.crop.Top, c.top) << c.orient;
-        EXPECT_EQ(windows.wide, "1500");
-        EXPECT_EQ(windows.high, "1000");
-    }
-}
-
-class ToolsTest : public OptionsTest {
-protected:
-    // A 3000 x 2000 picture shown 400 x 267 (no crop), or 600 x 400 when the box is set so.
-    void Load(int w, int h) {
-        const std::string path = dir.File("p.bmp");
-        ASSERT_TRUE(test::MakeImage(w, h, [](int x, int y) {
-                        return test::Rgb{uint8_t(x * 7), uint8_t(y * 3), 128};
-                    }).WriteBMP(path));
-        job = std::make_unique<cOptions>(windows, box);
-        job->SetDropType(kDropFile);
-        job->SetOldFilePath(path);
-        job->LoadSettings();
-        ASSERT_EQ(job->LoadPic(), 0);
-        job->ShowPic();
-    }
-    test::TempDir dir;
-    std::unique_ptr<cOptions> job;
-};
-
-TEST_F(ToolsTest, RecordAndUndo) {
-    Load(300, 200);
-    const image::cImage original = box.surface;
-    for (int i = 0; i < 4; ++i) job->DoAction(kOpDarken);
-    EXPECT_EQ(job->CustomOps(), 4);
-    EXPECT_EQ(job->Backups(), 3);
-    EXPECT_TRUE(windows.undo_enabled);
-    for (int i = 0; i < 4; ++i) job->RemoveLastAction();
-    // Three undos restore three steps; the fourth does nothing and one tool stays recorded.
-    EXPECT_EQ(job->Backups(), 0);
-    EXPECT_EQ(job->CustomOps(), 1);
-    image::cImage once = original;
-    once.DarkenPic(kDarkenPart255);
-    EXPECT_EQ(test::PixelAt(box.surface, 10, 10), test::PixelAt(once, 10, 10));
-    job->ClearCustomOps();
-    EXPECT_EQ(job->CustomOps(), 0);
-    EXPECT_EQ(job->Backups(), 0);
-}
-
-TEST_F(ToolsTest, TwentySecondToolChangesThePreviewOnly) {
-    Load(30, 20);
-    for (int i = 0; i < 22; ++i) job->DoAction(i % 2 ? kOpLighten : kOpDarken);
-    EXPECT_EQ(job->CustomOps(), 21);
-    EXPECT_EQ(job->Backups(), 3);
-    EXPECT_EQ(job->OpType(20), kOpDarken);  // the 21st; the 22nd is not kept
-    EXPECT_FALSE(job->AddCustomOp(kOpLighten, {}));
-}
-
-TEST_F(ToolsTest, ScalesToolsBetweenPreviewAndPicture) {
+// Choosing an orientation moves the crop box over the preview.
+TEST_F(JobTest, CropBoxFollowsOrientation) {
     windows.controls.CkCrop = true;
-    Load(3000, 2000);  // shown 400 x 267, the 4 x 6 crop box over all of it
+    Load(Picture("p.bmp", 2000, 1000));  // shown 400 x 200, the box 300 x 200
+    for (auto [orient, left] : {std::pair{0, 0}, {1, 100}, {2, 100}, {3, 0}, {4, 50}}) {
+        windows.controls.OpDir = orient;
+        job->UpdateOrientation();
+        EXPECT_EQ((std::array{box.crop.Left, box.crop.Top, box.crop.Width, box.crop.Height}),
+                  (std::array<double, 4>{double(left), 0, 300, 200})) << orient;
+    }
+    EXPECT_EQ(windows.size, "1500x1000");
+}
+
+// Three changes can be undone; only 21 tools are recorded, later ones change the preview only.
+TEST_F(JobTest, ToolsRecordAndUndo) {
+    cOptions idle(windows, box);
+    idle.DoAction(kOpLighten);  // nothing shown: nothing to do
+    EXPECT_EQ(idle.CustomOps() + idle.Backups(), 0);
+    Load(Picture("p.bmp", 30, 20));
+    image::cImage expected = box.surface;
+    auto tool = [](int i) { return i % 3 == 2 ? kOpLighten : kOpDarken; };
+    for (int i = 0; i < 22; ++i) job->DoAction(tool(i));
+    EXPECT_EQ(std::pair(job->CustomOps(), job->Backups()), std::pair(21, 3));
+    EXPECT_EQ(job->OpType(20), tool(20));
+    EXPECT_TRUE(windows.undo_enabled);
+    EXPECT_FALSE(job->AddCustomOp(kOpLighten, {}));
+    for (int i = 0; i < 4; ++i) job->RemoveLastAction();  // the fourth finds nothing to undo
+    EXPECT_EQ(std::pair(job->CustomOps(), job->Backups()), std::pair(18, 0));
+    for (int i = 0; i < 19; ++i) ReplayOp(tool(i), {}, expected, 30, 20);
+    EXPECT_EQ(test::Bytes(box.surface), test::Bytes(expected));
+    job->ClearCustomOps();
+    EXPECT_EQ(job->CustomOps() + job->Backups(), 0);
+}
+
+TEST_F(JobTest, ToolsScaledBetweenPreviewAndPicture) {
+    windows.controls.CkCrop = true;
+    Load(Picture("p.bmp", 3000, 2000));  // shown 400 x 267, the crop box over all of it
     job->DoBorder(0x00FF00, 15);
     job->DoText("Hi", 0xFF, 10, 24, true, 200, 100, "DejaVu Sans");
-    ASSERT_EQ(job->CustomOps(), 2);
-    EXPECT_EQ(job->OpRecord(0).LThick, 15);
-    EXPECT_EQ(job->OpRecord(0).LCol, 0x00FF00u);
-    const CustomOpInfo& text = job->OpRecord(1);
-    EXPECT_EQ(text.XPt, 1500);                     // 200 x 3000 / 400
-    EXPECT_EQ(text.YPt, Nearest(100 * 2000 / 267.0));
-    EXPECT_EQ(text.FontH, 24);
-    EXPECT_TRUE(text.IfBold);
-    EXPECT_EQ(text.sFontName, "DejaVu Sans");
-    // The border band in the preview is 15 x 400 / 3000 = 2 pixels wide, in the crop box.
-    const CropBox c = box.crop;
-    ASSERT_TRUE(c.Visible);
-    const int left = int(c.Left);
-    EXPECT_EQ(test::PixelAt(box.surface, left, int(c.Top) + 50), (test::Rgb{0, 255, 0}));
+    // LThick, LCol, iFactor, LStep, FontW, FontH, XPt, YPt, sFontName, sText, IfBold; the text
+    // at 200 x 3000 / 400, 100 x 2000 / 267
+    EXPECT_EQ(job->OpRecord(0), (CustomOpInfo{15, 0x00FF00, 0, 0, 0, 0, 0, 0, "", ""}));
+    EXPECT_EQ(job->OpRecord(1),
+              (CustomOpInfo{0, 0xFF, 0, 0, 10, 24, 1500, 749, "DejaVu Sans", "Hi", true}));
+    // In the preview the border is 15 x 400 / 3000 = 2 pixels wide, inside the crop box.
+    const int x = int(box.crop.Left), y = int(box.crop.Top) + 50;
+    EXPECT_EQ(test::PixelAt(box.surface, x, y), (test::Rgb{0, 255, 0}));
+    EXPECT_NE(test::PixelAt(box.surface, x + 2, y), (test::Rgb{0, 255, 0}));
 }
 
-TEST_F(ToolsTest, NothingWithoutAPreview) {
-    cOptions idle(windows, box);
-    idle.DoAction(kOpLighten);
-    idle.DoBevel(10, 60, 60);
-    EXPECT_EQ(idle.CustomOps(), 0);
-    EXPECT_EQ(idle.Backups(), 0);
+using Bytes = std::vector<uint8_t>;
+
+class ProcessTest : public JobTest {
+protected:
+    void SetUp() override {
+        JobTest::SetUp();
+        windows.controls.CkCrop = windows.controls.CkResize = true;  // 4 x 6, 640 pixels
+        windows.controls.OpResize = 1;
+        fs::create_directory(folder);
+    }
+    const std::string folder = dir.File("in");
+};
+
+TEST_F(ProcessTest, SingleFileAndTheOverwriteQuestion) {
+    const std::string src = Picture("beach.bmp", 300, 200), dst = dir.File("beach46e-R640.jpg");
+    Load(src).ProcessPics();
+    EXPECT_EQ(windows.report, " 1 file processed.");
+    EXPECT_EQ(windows.new_name, "File: beach46e-R640.jpg");
+    test::WriteFileBytes(dst, {1, 2, 3});
+    Load(src).ProcessPics();  // Cancel
+    EXPECT_EQ(windows.asked, std::vector<std::string>{"File exists:\r\n" + dst + "\r\nOverwrite?"});
+    EXPECT_EQ(job->LastOutcome(), RunOutcome::kCancelled);
+    EXPECT_EQ(test::ReadFileBytes(dst), (Bytes{1, 2, 3}));
+    windows.answer = true;
+    Load(src).ProcessPics();
+    EXPECT_GT(test::ReadFileBytes(dst).size(), 3u);
+}
+
+// The typed name is the source's own. The file changed after loading, so it must be read again
+// before the output replaces it.
+TEST_F(ProcessTest, OutputOverItsChangedSource) {
+    windows.controls = {.CkCrop = true, .OpSize = 3, .OpType = 1, .TName = "  my photo.png "};
+    windows.answer = true;
+    const std::string src = Picture("my photo.bmp", 30, 20);
+    Load(src);
+    ASSERT_TRUE(Gradient(12, 9).WriteBMP(src));
+    job->ProcessPics();
+    EXPECT_EQ(windows.new_name, "File: my photo.bmp");
+    image::cImage out;
+    ASSERT_EQ(out.LoadPicture(src), 0);
+    EXPECT_EQ(std::pair(out.Width(), out.Height()), std::pair(9, 9));
+}
+
+// A single file's failure shows in the label only: no error text, no message.
+TEST_F(ProcessTest, SingleFileFailures) {
+    windows.controls.CkMount = true;  // on a 1 x 1000000 canvas, which cannot be made
+    windows.controls.OpSize = 4;
+    shell::gCropSmDim = 1;
+    shell::gCropLgDim = 1000000;
+    Load(Picture("mount.bmp", 1000, 1000)).ProcessPics();
+    EXPECT_EQ(windows.report, "Error processing file - Err. 5");
+    windows.controls.CkCrop = false;
+    shell::gSize2 = 100;
+    Load(Picture("resize.bmp", 1001, 2)).ProcessPics();  // to 100 x 0
+    EXPECT_EQ(windows.report, "Error processing file - Err. 7");
+    EXPECT_EQ(job->ErrorText(), "");
+    EXPECT_TRUE(windows.informed.empty());
+}
+
+// One, two and three pictures at once give the same files, labels and messages, the picture that
+// fails logged in list order. Each run after the first deletes the output folder with OK.
+TEST_F(ProcessTest, FolderRuns) {
+    const std::string out = folder + "/Images46e-R640/";
+    // The slowest first, so that others finish before it.
+    for (auto [name, w, h] : {std::tuple{"a.bmp", 1200, 800}, {"b.BMP", 50, 60}, {"d.bmp", 40, 30},
+                              {"Grüße e.bmp", 70, 90}})
+        Picture("in/" + std::string(name), w, h);
+    test::WriteFileBytes(folder + "/c.jpg", {'n', 'o', 't'});
+    test::WriteFileBytes(folder + "/notes.txt", {'x'});
+    windows.answer = true;
+    std::map<int, std::map<std::string, Bytes>> outputs;
+    std::map<int, std::string> shown;
+    for (int jobs : {1, 2, 3}) {
+        windows.informed.clear();
+        windows.finished.clear();
+        Load(folder, kDropFolder, jobs).ProcessPics();
+        shown[jobs] =
+            windows.finished + windows.report + "|" + windows.new_name + "|" + windows.size;
+        for (const std::string& text : windows.informed) shown[jobs] += "|" + text;
+        for (const auto& e : fs::directory_iterator(out))
+            outputs[jobs][e.path().filename()] = test::ReadFileBytes(e.path());
+        test::WriteFileBytes(out + "stale", {});
+    }
+    std::string files;
+    for (const auto& [name, bytes] : outputs[1]) files += name + ",";
+    EXPECT_EQ(files, "Grüße e.jpg,Pictorra Error Log.txt,a.jpg,b.jpg,d.jpg,");
+    const std::string log = folder + "/c.jpg - Error: 1\r\n\r\n";
+    EXPECT_EQ(outputs[1]["Pictorra Error Log.txt"], Bytes(log.begin(), log.end()));
+    // Pictures finish in list order; the size display shows the last one's crop.
+    EXPECT_EQ(shown[1], "1 2 3 4 5   4 files processed|Folder: Images46e-R640|60x90|Errors with "
+                        "some files processed. Error log saved as:\r\n" +
+                            out + "Pictorra Error Log.txt");
+    for (int jobs : {2, 3}) {
+        EXPECT_EQ(outputs[jobs], outputs[1]) << jobs;
+        EXPECT_EQ(shown[jobs], shown[1]) << jobs;
+    }
+    windows.answer = false;
+    Load(folder, kDropFolder).ProcessPics();
+    EXPECT_EQ(job->LastOutcome(), RunOutcome::kCancelled);
+    EXPECT_EQ(windows.asked.back(), "Destination folder for processed images:\r\n" + folder +
+                                        "/Images46e-R640\r\nFolder exists. Delete it?");
+    EXPECT_TRUE(fs::exists(out + "stale"));
+}
+
+TEST_F(ProcessTest, FoldersWithoutPicturesOrOutputFolder) {
+    fs::create_directory(folder + "/sub");
+    Load(folder, kDropFolder).ProcessPics();
+    EXPECT_EQ(windows.informed.back(), "No files in selected folder.");
+    EXPECT_EQ(job->LastOutcome(), RunOutcome::kNoFiles);
+    test::WriteFileBytes(folder + "/photo", {'a'});
+    Load(folder, kDropFolder).ProcessPics();
+    EXPECT_EQ(windows.informed.back(), "No BMP, JPG, or GIF files in folder.");
+    EXPECT_EQ(job->LastOutcome(), RunOutcome::kNoPictures);
+    EXPECT_FALSE(fs::exists(folder + "/Images46e-R640"));
+    // A file holds the output folder's name: every picture fails, and there is no log.
+    Picture("in/a.bmp", 40, 30);
+    test::WriteFileBytes(folder + "/Images46e-R640", {'x'});
+    Load(folder, kDropFolder).ProcessPics();
+    EXPECT_EQ(windows.report, "  0 files processed");
+    EXPECT_EQ(job->ErrorText().find(folder + "/a.bmp - Error: "), 0u);
+    EXPECT_EQ(windows.informed.size(), 2u);
+}
+
+TEST_F(ProcessTest, ToolsAreReplayedAfterCropBeforeResize) {
+    windows.controls.OpType = 1;
+    shell::gSize2 = 120;
+    Load(Picture("t.bmp", 90, 40));  // the centre 60 x 40, then 120 x 80
+    const CustomOpInfo border{2, 0x0000FF, 0, 0, 0, 0, 0, 0, "", ""};
+    ASSERT_TRUE(job->AddCustomOp(kOpDarken, {}));
+    ASSERT_TRUE(job->AddCustomOp(kOpBorder, border));
+    job->ProcessPics();
+    image::cImage expected = Gradient(90, 40).CropPic(0, 0, 60, 40, 15, 0);
+    ReplayOp(kOpDarken, {}, expected, 60, 40);
+    ReplayOp(kOpBorder, border, expected, 60, 40);
+    image::cImage out;
+    ASSERT_EQ(out.LoadPicture(dir.File("t46e-R120.bmp")), 0);
+    EXPECT_EQ(test::Bytes(out), test::Bytes(expected.Resize(120, 80, false)));
 }
 
 }  // namespace
