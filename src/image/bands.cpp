@@ -19,22 +19,12 @@
 #include <cstdint>
 
 #include "image/c_image.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "image/rounding.h"
 
 namespace pictorra::image {
 namespace {
 
-// Nearest integer, halves to the even neighbour (the default rounding mode), for |v| < 2^31.
-inline int32_t RoundHalfEven(double v) {
-#if defined(__SSE2__)
-    return _mm_cvtsd_si32(_mm_set_sd(v));
-#else
-    return static_cast<int32_t>(std::nearbyint(v));
-#endif
-}
+using detail::RoundHalfEven;
 
 // Calls fn(pixel) for the columns first..last of memory row `row`, clipped to the buffer.
 template <typename Fn>

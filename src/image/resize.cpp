@@ -24,23 +24,13 @@
 #include <vector>
 
 #include "image/c_image.h"
+#include "image/rounding.h"
 #include "image/row_split.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace pictorra::image {
 namespace {
 
-// Nearest integer, halves to the even neighbour (the default rounding mode), for |v| < 2^31.
-inline int32_t RoundHalfEven(double v) {
-#if defined(__SSE2__)
-    return _mm_cvtsd_si32(_mm_set_sd(v));
-#else
-    return static_cast<int32_t>(std::nearbyint(v));
-#endif
-}
+using detail::RoundHalfEven;
 
 constexpr int32_t kTriangleRadius = 1;
 constexpr double kCubicA = -0.5;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "image/c_image.h"
+#include "image/rounding.h"
 #include "image/row_split.h"
 
 #if defined(__SSE2__)
@@ -34,14 +35,7 @@
 namespace pictorra::image {
 namespace {
 
-// Nearest integer, halves to the even neighbour (the default rounding mode), for |v| < 2^31.
-inline int32_t RoundHalfEven(double v) {
-#if defined(__SSE2__)
-    return _mm_cvtsd_si32(_mm_set_sd(v));
-#else
-    return static_cast<int32_t>(std::nearbyint(v));
-#endif
-}
+using detail::RoundHalfEven;
 
 // ---- DarkenPic -------------------------------------------------------------------------------
 

@@ -170,6 +170,8 @@ private:
     void DrawPreview();
     bool ToolFrame(image::cImage& backup, image::cImage& work);
     void FinishTool(image::cImage& work);
+    // Border (code 4) or bevel (code 5) on the preview, recorded for the run.
+    void DoBand(int32_t code, const CustomOpInfo& info);
     void RecordAction(int32_t code, image::cImage backup, const CustomOpInfo& info);
     void ReplayCustomOp(int index, image::cImage& picture, int32_t W, int32_t H) const;
 

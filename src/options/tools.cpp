@@ -78,41 +78,39 @@ void cOptions::DoAction(int32_t iAction) {
 }
 
 void cOptions::DoBorder(uint32_t LColor, int32_t LThickness) {
-    image::cImage backup, work;
-    if (!ToolFrame(backup, work)) return;
     CustomOpInfo info;
     info.LCol = LColor;
     info.LThick = LThickness;
-    RecordAction(kOpBorder, std::move(backup), info);
-    const double IW = box_.ScaleWidth, IH = box_.ScaleHeight;
-    const int32_t t = Nearest(LThickness * (IW / pic_wide_));
-    const CropBox& c = box_.crop;
-    if (c.Visible) {
-        work.BorderPic(Nearest(c.Width - 2), Nearest(IH - c.Top), Nearest(c.Left),
-                       Nearest(IH - (c.Top + c.Height)), t, LColor);
-    } else {
-        work.BorderPic(Nearest(IW), Nearest(IH), 0, 0, t, LColor);
-    }
-    FinishTool(work);
+    DoBand(kOpBorder, info);
 }
 
 void cOptions::DoBevel(int32_t LThickness, int32_t Factor1, int32_t Step1) {
-    image::cImage backup, work;
-    if (!ToolFrame(backup, work)) return;
     CustomOpInfo info;
     info.LThick = LThickness;
     info.iFactor = Factor1;
     info.LStep = Step1;
-    RecordAction(kOpBevel, std::move(backup), info);
+    DoBand(kOpBevel, info);
+}
+
+void cOptions::DoBand(int32_t code, const CustomOpInfo& info) {
+    image::cImage backup, work;
+    if (!ToolFrame(backup, work)) return;
+    RecordAction(code, std::move(backup), info);
+    // The thickness is given in pixels of the full picture; the preview shows it scaled. The
+    // band goes around the crop box when one is shown, else around the whole preview; its rows
+    // are memory rows, counted from the bottom.
     const double IW = box_.ScaleWidth, IH = box_.ScaleHeight;
-    const int32_t t = Nearest(LThickness * (IW / pic_wide_));
+    const int32_t t = Nearest(info.LThick * (IW / pic_wide_));
     const CropBox& c = box_.crop;
+    int32_t wide = Nearest(IW), high = Nearest(IH), x = 0, y = 0;
     if (c.Visible) {
-        work.BevelPic(Nearest(c.Width - 2), Nearest(IH - c.Top), Nearest(c.Left),
-                      Nearest(IH - (c.Top + c.Height)), t, Factor1, Step1);
-    } else {
-        work.BevelPic(Nearest(IW), Nearest(IH), 0, 0, t, Factor1, Step1);
+        wide = Nearest(c.Width - 2);
+        high = Nearest(IH - c.Top);
+        x = Nearest(c.Left);
+        y = Nearest(IH - (c.Top + c.Height));
     }
+    if (code == kOpBorder) work.BorderPic(wide, high, x, y, t, info.LCol);
+    else work.BevelPic(wide, high, x, y, t, info.iFactor, info.LStep);
     FinishTool(work);
 }
 
