@@ -175,6 +175,7 @@ void cOptions::ProcessFolder() {
         std::deque<std::pair<int, FileJob>> queue;
         std::vector<std::optional<FileResult>> results(static_cast<size_t>(total));
         bool closing = false;
+        int finished = 0;  // pictures whose worker is done with them
         auto worker = [&] {
             for (;;) {
                 std::unique_lock lock(mutex);
@@ -186,6 +187,7 @@ void cOptions::ProcessFolder() {
                 FileResult r = ProcessFile(job, source_list_[size_t(i)], dest_list_[size_t(i)]);
                 lock.lock();
                 results[size_t(i)] = r;
+                ++finished;
                 changed.notify_all();
             }
         };
@@ -194,18 +196,28 @@ void cOptions::ProcessFolder() {
         for (int w = 0; w < workers; ++w) threads.emplace_back(worker);
         int dispatched = 0;
         for (int next = 0; next < total; ++next) {
-            // Keep every worker busy, but never more pictures in flight than workers.
-            while (dispatched < total && dispatched - next < workers) {
-                FileJob job = MakeFileJob();
-                std::lock_guard lock(mutex);
-                queue.emplace_back(dispatched++, job);
-                changed.notify_all();
-            }
             FileResult r;
-            {
+            for (;;) {
+                // Keep every worker busy: a finished picture frees its worker even while an
+                // earlier, slower one still holds up the in-order reporting. Pictures being
+                // worked on never outnumber the workers.
+                while (dispatched < total) {
+                    {
+                        std::lock_guard lock(mutex);
+                        if (dispatched - finished >= workers) break;
+                    }
+                    FileJob job = MakeFileJob();
+                    std::lock_guard lock(mutex);
+                    queue.emplace_back(dispatched++, job);
+                    changed.notify_all();
+                }
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return results[size_t(next)].has_value(); });
-                r = *results[size_t(next)];
+                if (results[size_t(next)].has_value()) {
+                    r = *results[size_t(next)];
+                    break;
+                }
+                const int seen = finished;
+                changed.wait(lock, [&] { return finished != seen; });
             }
             take(next, r);
         }
