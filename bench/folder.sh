@@ -69,15 +69,19 @@ print(f"jobs {jobs}: pictorra {p:.2f} s ({n / p:.2f} images/s), ImageMagick {im:
 PY
 done
 
-# Memory: each picture alone, its peak against its decoded size (width x height x 3).
-echo "peak memory per picture (one at a time), against the decoded picture:"
+# Memory: each picture alone, what it adds to the process's own footprint (a run over a one-pixel
+# picture) against its decoded size (width x height x 3).
+tiny="$work/tiny"; mkdir -p "$tiny"
+printf 'BM:\0\0\0\0\0\0\0006\0\0\0(\0\0\0\1\0\0\0\1\0\0\0\1\0\30\0\0\0\0\0\4\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\377\377\377\0' > "$tiny/dot.bmp"
+base_kb=$(peak_kb "$cli" --yes --quiet --jobs 1 --crop 4x6 --resize 640 "$tiny")
+echo "memory per picture (one at a time), above the process's own $((base_kb / 1024)) MiB:"
 for f in "$work"/in/*.jpg; do
     one="$work/one"; rm -rf "$one"; mkdir -p "$one"; cp "$f" "$one/"
     kb=$(peak_kb "$cli" --yes --quiet --jobs 1 --crop 4x6 --resize 640 "$one")
     bytes=$(identify -format '%[fx:w*h*3]' "$f[0]")
-    python3 - "$(basename "$f")" "$kb" "$bytes" <<'PY'
+    python3 - "$(basename "$f")" "$kb" "$base_kb" "$bytes" <<'PY'
 import sys
-name, kb, size = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
-print(f"  {name:40s} {kb / 1024:6.0f} MiB  {kb * 1024 / size:4.2f} x")
+name, kb, base, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4])
+print(f"  {name:40s} {(kb - base) / 1024:6.0f} MiB  {(kb - base) * 1024 / size:4.2f} x")
 PY
 done
