@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "image/atomic_file.h"
@@ -166,9 +167,12 @@ void cOptions::ProcessFolder() {
         windows_.ProcessPendingEvents();
     };
 
-    if (jobs_ <= 1 || total == 1) {
+    auto one_after_another = [&] {
         for (int i = 0; i < total; ++i)
             take(i, ProcessFile(MakeFileJob(), source_list_[size_t(i)], dest_list_[size_t(i)]));
+    };
+    if (jobs_ <= 1 || total == 1) {
+        one_after_another();
     } else {
         std::mutex mutex;
         std::condition_variable changed;
@@ -191,11 +195,16 @@ void cOptions::ProcessFolder() {
                 changed.notify_all();
             }
         };
-        const int workers = std::min(jobs_, total);
         std::vector<std::jthread> threads;
-        for (int w = 0; w < workers; ++w) threads.emplace_back(worker);
+        try {
+            for (int w = 0; w < std::min(jobs_, total); ++w) threads.emplace_back(worker);
+        } catch (const std::system_error&) {
+            // The system gave fewer threads than asked for; work with those there are.
+        }
+        const int workers = static_cast<int>(threads.size());
+        if (workers == 0) one_after_another();
         int dispatched = 0;
-        for (int next = 0; next < total; ++next) {
+        for (int next = 0; workers > 0 && next < total; ++next) {
             FileResult r;
             for (;;) {
                 // Keep every worker busy: a finished picture frees its worker even while an
