@@ -45,11 +45,10 @@ TEST_P(BandTest, ValuesAcrossEachBand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Styles, BandTest,
-    testing::Values(BandCase{true, 6, 60, 60, {60, 50, 40, 30, 20, 10, 0}},
-                    BandCase{
-                        true, 10, 60, 200, {60, 40, 20, 0, -20, -40, -60, -80, -100, -120, -140}},
-                    BandCase{false, 1, 0x202020, 0, {-96, 0}},
-                    BandCase{false, 4, 0xE0E0E0, 0, {96, 72, 48, 24, 0}}));
+    testing::ValuesIn(std::vector<BandCase>{
+        {true, 6, 60, 60, {60, 50, 40, 30, 20, 10, 0}},
+        {true, 10, 60, 200, {60, 40, 20, 0, -20, -40, -60, -80, -100, -120, -140}},
+        {false, 1, 0x202020, 0, {-96, 0}}, {false, 4, 0xE0E0E0, 0, {96, 72, 48, 24, 0}}}));
 
 class RangeTest : public testing::TestWithParam<std::tuple<int, int, int, bool, bool>> {};
 
@@ -65,10 +64,10 @@ TEST_P(RangeTest, OutOfRangeLeavesThePicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     Parameters, RangeTest,
-    testing::Values(std::tuple{0, 60, 60, false, false}, std::tuple{100, 60, 60, false, false},
-                    std::tuple{4, 60, 59, false, true}, std::tuple{4, 60, 301, false, true},
-                    std::tuple{4, 59, 60, false, true}, std::tuple{4, 201, 60, false, true},
-                    std::tuple{1, 60, 60, true, true}, std::tuple{99, 200, 300, true, true}));
+    testing::ValuesIn(std::vector<std::tuple<int, int, int, bool, bool>>{
+        {0, 60, 60, false, false}, {100, 60, 60, false, false}, {4, 60, 59, false, true},
+        {4, 60, 301, false, true}, {4, 59, 60, false, true}, {4, 201, 60, false, true},
+        {1, 60, 60, true, true}, {99, 200, 300, true, true}}));
 
 struct Rect {
     int32_t wide, high, x, y, thick;
@@ -139,8 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Seeds, ClipTest, testing::Range(1, 4));
 // Far beyond the picture, and at the ends of the 32-bit range: the sanitizer build watches the
 // memory, this the padding.
 TEST(Clip, HugeThicknessOnTinyPictures) {
-    const int32_t rects[][4] = {{-50, -50, 0, 0},
-                                {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
+    const int32_t rects[][4] = {{-50, -50, 0, 0}, {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
                                 {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
                                 {INT32_MAX, 4, INT32_MIN, 0}};
     for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 3}, std::pair{5, 1}}) {

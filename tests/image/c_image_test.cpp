@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 #include "test_support.h"
 
 namespace pictorra::image {
 namespace {
 
+using test::Bytes;
 using test::MakeImage;
 using test::PixelAt;
 using test::Rgb;
@@ -16,20 +20,17 @@ using test::Rgb;
 Rgb Pattern(int x, int y) { return {uint8_t(x * 11), uint8_t(y * 13), uint8_t(x * y)}; }
 
 TEST(CImage, LayoutAndStride) {
-    struct Case {
-        int32_t w, h, stride;
-    };
-    for (const Case c : {Case{1, 1, 4}, Case{2, 3, 8}, Case{3, 2, 12}, Case{4, 1, 12},
-                         Case{5, 2, 16}, Case{640, 480, 1920}}) {
+    for (auto [w, h, stride] : {std::array{1, 1, 4}, {2, 3, 8}, {3, 2, 12}, {4, 1, 12}, {5, 2, 16},
+                                {640, 480, 1920}}) {
         cImage img;
-        ASSERT_EQ(img.CreateDIB(c.w, c.h), 0);
-        EXPECT_EQ(img.BytesPerScanLine(), c.stride);
-        EXPECT_EQ(img.PicSize(), c.stride * c.h);
+        ASSERT_EQ(img.CreateDIB(w, h), 0);
+        EXPECT_EQ(img.BytesPerScanLine(), stride);
+        EXPECT_EQ(img.PicSize(), stride * h);
         EXPECT_EQ(img.BitCount(), 24);
-        EXPECT_EQ(img.Header().biSizeImage, uint32_t(c.stride * c.h));
+        EXPECT_EQ(img.Header().biSizeImage, uint32_t(stride * h));
         // The top-left pixel lives in the last memory row, blue first.
         SetPixel(img, 0, 0, Rgb{1, 2, 3});
-        const uint8_t* top = img.DIBitsPtr() + (c.h - 1) * c.stride;
+        const uint8_t* top = img.DIBitsPtr() + (h - 1) * stride;
         EXPECT_EQ(top[0], 3);
         EXPECT_EQ(top[2], 1);
     }
@@ -53,8 +54,7 @@ TEST(CImage, CreateDibCodes) {
 
 TEST(CImage, CropTakesTheRectangleFromTheTop) {
     const cImage src = MakeImage(300, 200, Pattern);
-    const cImage same = src.CropPic(0, 0, 300, 200, 0, 0);
-    EXPECT_TRUE(std::equal(src.DIBitsPtr(), src.DIBitsPtr() + src.PicSize(), same.DIBitsPtr()));
+    EXPECT_EQ(Bytes(src.CropPic(0, 0, 300, 200, 0, 0)), Bytes(src));
     const cImage part = src.CropPic(0, 0, 100, 50, 20, 10);
     ASSERT_EQ(part.Width(), 100);
     for (auto [x, y] : {std::pair{0, 0}, {99, 49}, {50, 0}, {0, 49}})
@@ -69,10 +69,7 @@ TEST(CImage, CropTakesTheRectangleFromTheTop) {
                               {299, 199, 1, 1}, {3, 7, 5, 190}}) {
         cImage in_place = src;
         ASSERT_TRUE(in_place.CropInPlace(x, y, w, h));
-        const cImage copy = src.CropPic(0, 0, w, h, x, y);
-        ASSERT_EQ(in_place.PicSize(), copy.PicSize());
-        EXPECT_TRUE(std::equal(copy.DIBitsPtr(), copy.DIBitsPtr() + copy.PicSize(),
-                               in_place.DIBitsPtr()))
+        EXPECT_EQ(Bytes(in_place), Bytes(src.CropPic(0, 0, w, h, x, y)))
             << x << "," << y << " " << w << "x" << h;
     }
     cImage refused = src;
@@ -89,8 +86,7 @@ TEST(CImage, MountPlacesThePictureOnTheColour) {
                                   {799, 599, back}, {100, 0, Pattern(0, 0)},
                                   {699, 599, Pattern(599, 599)}})
         EXPECT_EQ(PixelAt(mounted, x, y), expected) << x << "," << y;
-    const cImage plain = src.MountPic(600, 600, 0, 0, 600, 600, 0);
-    EXPECT_TRUE(std::equal(src.DIBitsPtr(), src.DIBitsPtr() + src.PicSize(), plain.DIBitsPtr()));
+    EXPECT_EQ(Bytes(src.MountPic(600, 600, 0, 0, 600, 600, 0)), Bytes(src));
 }
 
 TEST(CImage, PictureBoxAndStretch) {
@@ -101,12 +97,13 @@ TEST(CImage, PictureBoxAndStretch) {
     EXPECT_EQ(PixelAt(box, 40, 0), (Rgb{0, 0, 0}));
     EXPECT_EQ(box.CopyPictureBox(src, 0, 20), kDibInvalidParameter);
 
-    cImage dest = MakeImage(40, 30, [](int, int) { return Rgb{9, 9, 9}; });
+    cImage dest = test::Uniform(40, 30, {9, 9, 9});
     src.CopyPic(dest, 40, 30, 0, 0, 40, 30);  // 1:1 is exact
-    EXPECT_TRUE(std::equal(src.DIBitsPtr(), src.DIBitsPtr() + src.PicSize(), dest.DIBitsPtr()));
+    EXPECT_EQ(Bytes(dest), Bytes(src));
     // A halving averages each 2 x 2 block, and leaves the rest of the surface alone.
-    const cImage flat = MakeImage(4, 2, [](int x, int) { return Rgb{uint8_t(x < 2 ? 10 : 20), 0, 0}; });
-    cImage small = MakeImage(3, 1, [](int, int) { return Rgb{7, 7, 7}; });
+    const cImage flat =
+        MakeImage(4, 2, [](int x, int) { return Rgb{uint8_t(x < 2 ? 10 : 20), 0, 0}; });
+    cImage small = test::Uniform(3, 1, {7, 7, 7});
     flat.CopyPic(small, 2, 1, 0, 0, 4, 2);
     EXPECT_EQ(PixelAt(small, 0, 0).r, 10);
     EXPECT_EQ(PixelAt(small, 1, 0).r, 20);

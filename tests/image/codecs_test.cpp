@@ -295,21 +295,18 @@ TEST(JpegAndGifHostile, DamagedFilesAreRefused) {
     junk.insert(junk.begin() + long(FindMarker(jpeg, 0xDB)), {0x13, 0x37, 0xFF, 0xE9, 0, 3, 0});
     const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 0, 0};
     const std::tuple<const char*, std::vector<uint8_t>, const char*, int> cases[] = {
-        {"empty", {}, "jpg", 1},
-        {"PNG", png, "jpg", 1},
+        // clang-format off
+        {"empty", {}, "jpg", 1}, {"PNG", png, "jpg", 1}, {"huge size", huge_jpeg, "jpg", 1},
         {"cut in the header", cut(jpeg, 100), "jpg", 1},
         {"no end marker", cut(jpeg, jpeg.size() - 2), "jpg", 1},
-        {"end marker in the data", ended, "jpg", 1},
-        {"huge size", huge_jpeg, "jpg", 1},
+        {"end marker in the data", ended, "jpg", 1}, {"junk between segments", junk, "jpg", 0},
         {"127 scans", EncodeJpeg(Smooth(16, 8, true), kLayouts[4], {}, true), "jpg", 1},
-        {"junk between segments", junk, "jpg", 0},
-        {"empty", {}, "gif", 1},
-        {"PNG", png, "gif", 1},
+        {"empty", {}, "gif", 1}, {"PNG", png, "gif", 1}, {"huge screen", huge_gif, "gif", 1},
         {"cut in the header", cut(gif, 10), "gif", 1},
         {"cut in the data", cut(gif, gif.size() / 2), "gif", 1},
         {"cut before the last block ends", cut(gif, gif.size() - 2), "gif", 1},
         {"no image", EncodeGif({"NoImage", 4, 4, kFour, {}}), "gif", 1},
-        {"huge screen", huge_gif, "gif", 1},
+        // clang-format on
     };
     for (const auto& [name, file, extension, code] : cases) {
         cImage img;

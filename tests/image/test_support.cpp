@@ -108,11 +108,8 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t
 }
 
 TempDir::TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pictorra-test-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data())) path_ = buf.data();
+    std::string name = (std::filesystem::temp_directory_path() / "pictorra-test-XXXXXX").string();
+    if (mkdtemp(name.data())) path_ = name;
 }
 
 TempDir::~TempDir() {

@@ -15,9 +15,7 @@ namespace {
 using pictorra::image::cImage;
 using namespace pictorra::test;
 
-cImage Plain(int w, int h) {
-    return MakeImage(w, h, [](int, int) { return Rgb{255, 255, 255}; });
-}
+cImage Plain(int w, int h) { return Uniform(w, h, {255, 255, 255}); }
 
 // A background where neighbouring pixels differ, so any stray write shows.
 Rgb Noise(int x, int y) {

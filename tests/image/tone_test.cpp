@@ -36,10 +36,9 @@ TEST_P(DarkenTest, WorkedValue) {
 
 // The tools pass 0..255; beyond that a result that does not fit a byte keeps the byte.
 INSTANTIATE_TEST_SUITE_P(Values, DarkenTest,
-                         testing::Values(std::tuple{244, 0, 0}, std::tuple{244, 1, 0},
-                                         std::tuple{244, 128, 122}, std::tuple{244, 255, 244},
-                                         std::tuple{300, 216, 254}, std::tuple{300, 222, 222},
-                                         std::tuple{-5, 100, 100}));
+                         testing::ValuesIn(std::vector<std::tuple<int32_t, int, int>>{
+                             {244, 0, 0}, {244, 1, 0}, {244, 128, 122}, {244, 255, 244},
+                             {300, 216, 254}, {300, 222, 222}, {-5, 100, 100}}));
 
 TEST(Darken, FullKeepsAnyPictureAndZeroBlackens) {
     cImage img = Noise(97, 3, 2);
@@ -153,9 +152,8 @@ TEST_P(SharpenTest, MatchesTheLiteralInPlaceLoops) {
 // The last two are large enough for two threads to share the bands.
 INSTANTIATE_TEST_SUITE_P(
     Sizes, SharpenTest,
-    testing::Combine(testing::Values(std::pair{3, 3}, std::pair{2, 9}, std::pair{9, 2},
-                                     std::pair{33, 34}, std::pair{37, 201}, std::pair{201, 37},
-                                     std::pair{700, 500}, std::pair{131, 2101}),
+    testing::Combine(testing::ValuesIn(std::vector<std::pair<int, int>>{{3, 3}, {2, 9}, {9, 2},
+                         {33, 34}, {37, 201}, {201, 37}, {700, 500}, {131, 2101}}),
                      testing::Bool()));
 
 }  // namespace

@@ -96,11 +96,10 @@ TEST_F(FileOps, ExistenceFollowsLinksAndKnowsOnlyFilesAndFolders) {
     const struct {
         std::string path;
         bool file, folder;
-    } rows[] = {{P("f.jpg"), true, false},     {P("dir"), false, true},
-                {P("dir/"), false, true},      {P("f.jpg/"), false, false},
-                {P("to file"), true, false},   {P("to dir"), false, true},
-                {P("dangling"), false, false}, {P("pipe"), false, false},
-                {P("missing"), false, false},  {"", false, false}};
+    } rows[] = {{P("f.jpg"), true, false}, {P("dir"), false, true}, {P("dir/"), false, true},
+                {P("to file"), true, false}, {P("to dir"), false, true}, {"", false, false},
+                {P("f.jpg/"), false, false}, {P("dangling"), false, false},
+                {P("pipe"), false, false}, {P("missing"), false, false}};
     for (const auto& r : rows) {
         EXPECT_EQ(FileExists(r.path), r.file) << r.path;
         EXPECT_EQ(FolderExists(r.path), r.folder) << r.path;
