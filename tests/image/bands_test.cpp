@@ -24,50 +24,43 @@ struct BandCase {
     std::vector<int> delta;  // band n's change on the top and left (mirrored by a bevel)
 };
 
-class BandTest : public testing::TestWithParam<BandCase> {};
-
 // Grey 128 ground; vertical bands have one column more than horizontal ones have rows.
-TEST_P(BandTest, ValuesAcrossEachBand) {
-    const BandCase& tc = GetParam();
+TEST(Bands, ValuesAcrossEachBand) {
+    const BandCase cases[] = {
+        {true, 6, 60, 60, {60, 50, 40, 30, 20, 10, 0}},
+        {true, 10, 60, 200, {60, 40, 20, 0, -20, -40, -60, -80, -100, -120, -140}},
+        {false, 1, 0x202020, 0, {-96, 0}}, {false, 4, 0xE0E0E0, 0, {96, 72, 48, 24, 0}}};
     const int w = 50, h = 40;
-    cImage img = Uniform(w, h, {128, 128, 128});
-    if (tc.bevel) img.BevelPic(w, h, 0, 0, tc.thick, tc.a, tc.b);
-    if (!tc.bevel) img.BorderPic(w, h, 0, 0, tc.thick, uint32_t(tc.a));
-    for (int n = 0; n <= tc.thick; ++n) {
-        const int outer = std::clamp(128 + tc.delta[n], 0, 255);
-        const int inner = std::clamp(128 + (tc.bevel ? -1 : 1) * tc.delta[n], 0, 255);
-        EXPECT_EQ(PixelAt(img, w / 2, n).g, n < tc.thick ? outer : 128) << n;
-        EXPECT_EQ(PixelAt(img, w / 2, h - 1 - n).g, n < tc.thick ? inner : 128) << n;
-        EXPECT_EQ(PixelAt(img, n, h / 2).g, outer) << n;
-        EXPECT_EQ(PixelAt(img, w - 1 - n, h / 2).g, inner) << n;
+    for (const BandCase& tc : cases) {
+        SCOPED_TRACE(&tc - cases);
+        cImage img = Uniform(w, h, {128, 128, 128});
+        if (tc.bevel) img.BevelPic(w, h, 0, 0, tc.thick, tc.a, tc.b);
+        if (!tc.bevel) img.BorderPic(w, h, 0, 0, tc.thick, uint32_t(tc.a));
+        for (int n = 0; n <= tc.thick; ++n) {
+            const int outer = std::clamp(128 + tc.delta[n], 0, 255);
+            const int inner = std::clamp(128 + (tc.bevel ? -1 : 1) * tc.delta[n], 0, 255);
+            EXPECT_EQ(PixelAt(img, w / 2, n).g, n < tc.thick ? outer : 128) << n;
+            EXPECT_EQ(PixelAt(img, w / 2, h - 1 - n).g, n < tc.thick ? inner : 128) << n;
+            EXPECT_EQ(PixelAt(img, n, h / 2).g, outer) << n;
+            EXPECT_EQ(PixelAt(img, w - 1 - n, h / 2).g, inner) << n;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Styles, BandTest,
-    testing::ValuesIn(std::vector<BandCase>{
-        {true, 6, 60, 60, {60, 50, 40, 30, 20, 10, 0}},
-        {true, 10, 60, 200, {60, 40, 20, 0, -20, -40, -60, -80, -100, -120, -140}},
-        {false, 1, 0x202020, 0, {-96, 0}}, {false, 4, 0xE0E0E0, 0, {96, 72, 48, 24, 0}}}));
-
-class RangeTest : public testing::TestWithParam<std::tuple<int, int, int, bool, bool>> {};
-
 // Thickness, bevel factor and step, and whether the bevel and the border change anything.
-TEST_P(RangeTest, OutOfRangeLeavesThePicture) {
-    const auto [thick, factor, step, bevel_changes, border_changes] = GetParam();
-    cImage bevel = Noise(30, 20, 5), border = Noise(30, 20, 5);
-    bevel.BevelPic(30, 20, 0, 0, thick, factor, step);
-    border.BorderPic(30, 20, 0, 0, thick, 0xFF00FF);
-    EXPECT_EQ(Bytes(bevel) != Bytes(Noise(30, 20, 5)), bevel_changes);
-    EXPECT_EQ(Bytes(border) != Bytes(Noise(30, 20, 5)), border_changes);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Parameters, RangeTest,
-    testing::ValuesIn(std::vector<std::tuple<int, int, int, bool, bool>>{
+TEST(Bands, OutOfRangeLeavesThePicture) {
+    const std::tuple<int, int, int, bool, bool> cases[] = {
         {0, 60, 60, false, false}, {100, 60, 60, false, false}, {4, 60, 59, false, true},
-        {4, 60, 301, false, true}, {4, 59, 60, false, true}, {4, 201, 60, false, true},
-        {1, 60, 60, true, true}, {99, 200, 300, true, true}}));
+        {4, 60, 301, false, true}, {4, 59, 60, false, true},    {4, 201, 60, false, true},
+        {1, 60, 60, true, true},   {99, 200, 300, true, true}};
+    for (const auto& [thick, factor, step, bevel_changes, border_changes] : cases) {
+        cImage bevel = Noise(30, 20, 5), border = Noise(30, 20, 5);
+        bevel.BevelPic(30, 20, 0, 0, thick, factor, step);
+        border.BorderPic(30, 20, 0, 0, thick, 0xFF00FF);
+        EXPECT_EQ(Bytes(bevel) != Bytes(Noise(30, 20, 5)), bevel_changes) << thick << " " << step;
+        EXPECT_EQ(Bytes(border) != Bytes(Noise(30, 20, 5)), border_changes) << thick << " " << step;
+    }
+}
 
 struct Rect {
     int32_t wide, high, x, y, thick;

@@ -167,47 +167,44 @@ INSTANTIATE_TEST_SUITE_P(Table, BmpVariant, testing::ValuesIn(kFormats), [](cons
            std::to_string(f.bits) + "bit_c" + std::to_string(f.compression);
 });
 
-// Hand-made RLE streams for a 4 x 3 picture with palette entries 0..3. Rows run bottom-up in the
-// stream; `want` gives the palette index of each pixel, rows top-down, or nullptr: code 1.
+// Hand-made RLE streams for a 4 x 3 picture with palette entries 0..3.
 struct RleCase {
     uint32_t compression;
     Bytes stream;
     const char* want;
 };
 
-class BmpRle : public testing::TestWithParam<RleCase> {};
-
-TEST_P(BmpRle, Decodes) {
-    const RleCase& c = GetParam();
-    const Format f{40, uint16_t(c.compression == kRle8 ? 8 : 4), c.compression, false, 4};
-    cImage img;
-    const int32_t code = img.LoadPictureData(File(f, 4, 3, c.stream), "bmp");
-    ASSERT_EQ(code, c.want ? 0 : 1);
-    for (int i = 0; c.want && c.want[i]; ++i) {
-        if (c.want[i] == '/') continue;
-        EXPECT_EQ(PixelAt(img, i % 5, i / 5), PaletteColour(uint32_t(c.want[i] - '0'))) << i;
+// Rows run bottom-up in the stream; `want` gives the palette index of each pixel, rows top-down,
+// or nullptr: code 1.
+TEST(BmpRle, HandMadeStreams) {
+    const RleCase cases[] = {
+        {kRle8, {4, 1, 0, 0, 2, 2, 2, 3, 0, 0, 4, 3, 0, 0, 0, 1}, "3333/2233/1111"},
+        {kRle8, {0, 3, 1, 2, 3, 0, 1, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1}, "3333/2222/1231"},
+        {kRle8, {1, 1, 0, 2, 1, 1, 2, 3, 0, 1}, "0000/0033/1000"},   // delta right and up
+        {kRle8, {1, 1, 0, 0, 2, 2, 0, 1}, "0000/2200/1000"},         // early end of line, bitmap
+        {kRle8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3}, "3333/2222/1111"},   // no end codes
+        {kRle4, {4, 0x12, 0, 0, 3, 0x30, 1, 0x20, 0, 0, 4, 0x33, 0, 1}, "3333/3032/1212"},
+        {kRle4, {0, 3, 0x12, 0x30, 1, 0x10, 0, 0, 0, 1}, "0000/0000/1231"},
+        {kRle4, {0, 2, 3, 2, 1, 0x20, 0, 1}, "0002/0000/0000"},
+        {kRle8, {3, 1, 2, 1, 0, 1}, nullptr},                        // run past the row
+        {kRle8, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}, nullptr},            // absolute run past the row
+        {kRle8, {0, 4, 1, 1}, nullptr},                              // absolute run cut short
+        {kRle8, {0, 2, 5, 0, 0, 1}, nullptr},                        // delta past the row
+        {kRle8, {0, 2, 0, 3, 1, 1, 0, 1}, nullptr},                  // delta to the top, a pixel
+        {kRle8, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, nullptr},            // pixels above the top row
+        {kRle8, {0, 2, 1}, nullptr},                                 // delta cut short
+        {kRle8, {4, 1, 0, 0, 4, 2}, nullptr}};                       // stream ends mid-picture
+    for (const RleCase& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const Format f{40, uint16_t(c.compression == kRle8 ? 8 : 4), c.compression, false, 4};
+        cImage img;
+        ASSERT_EQ(img.LoadPictureData(File(f, 4, 3, c.stream), "bmp"), c.want ? 0 : 1);
+        for (int i = 0; c.want && c.want[i]; ++i) {
+            if (c.want[i] == '/') continue;
+            EXPECT_EQ(PixelAt(img, i % 5, i / 5), PaletteColour(uint32_t(c.want[i] - '0'))) << i;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Streams, BmpRle,
-    testing::Values(
-        RleCase{kRle8, {4, 1, 0, 0, 2, 2, 2, 3, 0, 0, 4, 3, 0, 0, 0, 1}, "3333/2233/1111"},
-        RleCase{kRle8, {0, 3, 1, 2, 3, 0, 1, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1}, "3333/2222/1231"},
-        RleCase{kRle8, {1, 1, 0, 2, 1, 1, 2, 3, 0, 1}, "0000/0033/1000"},  // delta right and up
-        RleCase{kRle8, {1, 1, 0, 0, 2, 2, 0, 1}, "0000/2200/1000"},  // early end of line, bitmap
-        RleCase{kRle8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3}, "3333/2222/1111"},  // no end codes
-        RleCase{kRle4, {4, 0x12, 0, 0, 3, 0x30, 1, 0x20, 0, 0, 4, 0x33, 0, 1}, "3333/3032/1212"},
-        RleCase{kRle4, {0, 3, 0x12, 0x30, 1, 0x10, 0, 0, 0, 1}, "0000/0000/1231"},
-        RleCase{kRle4, {0, 2, 3, 2, 1, 0x20, 0, 1}, "0002/0000/0000"},
-        RleCase{kRle8, {3, 1, 2, 1, 0, 1}, nullptr},              // run past the row
-        RleCase{kRle8, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}, nullptr},  // absolute run past the row
-        RleCase{kRle8, {0, 4, 1, 1}, nullptr},                    // absolute run cut short
-        RleCase{kRle8, {0, 2, 5, 0, 0, 1}, nullptr},              // delta past the row
-        RleCase{kRle8, {0, 2, 0, 3, 1, 1, 0, 1}, nullptr},        // delta to the top, then a pixel
-        RleCase{kRle8, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, nullptr},  // pixels above the top row
-        RleCase{kRle8, {0, 2, 1}, nullptr},                       // delta cut short
-        RleCase{kRle8, {4, 1, 0, 0, 4, 2}, nullptr}));            // stream ends mid-picture
 
 TEST(BmpReader, HostileFilesFailWithCode1) {
     const Format pal{40, 8, kRgb, false, 16}, rle{40, 8, kRle8, false, 16},
