@@ -50,8 +50,7 @@ Bytes File(const Format& f, int w, int h, const Bytes& pixels) {
     const int side_bytes = f.header == 12 ? 2 : 4;  // OS/2 core header: 16-bit sizes
     Put(info, uint32_t(w), side_bytes);
     Put(info, uint32_t(f.top_down ? -h : h), side_bytes);
-    Put(info, 1, 2);
-    Put(info, f.bits, 2);
+    Put(info, 1 | uint32_t(f.bits) << 16, 4);  // planes, bits
     if (f.header >= 40) {
         const bool fields = f.compression == kFields || f.compression == kAlphaFields;
         const bool short_palette = f.bits <= 8 && f.entries < (1u << f.bits);

@@ -161,14 +161,12 @@ TEST_P(JpegOrientation, DecodesUpright) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Jpeg, JpegOrientation,
-                         testing::Values(Turn{1, kTop, kLeft}, Turn{2, kTop, kRight},
-                                         Turn{3, kBottom, kRight}, Turn{4, kBottom, kLeft},
-                                         Turn{5, kLeft, kTop}, Turn{6, kRight, kTop},
-                                         Turn{7, kRight, kBottom}, Turn{8, kLeft, kBottom}),
-                         [](const auto& info) {
-                             return "Orientation" + std::to_string(info.param.value);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Jpeg, JpegOrientation,
+    testing::ValuesIn(std::vector<Turn>{{1, kTop, kLeft}, {2, kTop, kRight}, {3, kBottom, kRight},
+                                        {4, kBottom, kLeft}, {5, kLeft, kTop}, {6, kRight, kTop},
+                                        {7, kRight, kBottom}, {8, kLeft, kBottom}}),
+    [](const auto& info) { return "Orientation" + std::to_string(info.param.value); });
 
 // ---- GIF reading -----------------------------------------------------------------------------
 

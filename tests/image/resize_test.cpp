@@ -65,11 +65,9 @@ TEST_P(ResizeReferenceTest, SameBytesAsTheLiteralResampler) {
 // The last two split the rows over threads (the last only for cubic).
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ResizeReferenceTest,
-    testing::Combine(testing::Values(std::tuple{2, 2, 3, 3}, std::tuple{7, 5, 23, 11},
-                                     std::tuple{61, 47, 13, 9}, std::tuple{10, 8, 1, 5},
-                                     std::tuple{9, 8, 6, 1}, std::tuple{1, 9, 4, 3},
-                                     std::tuple{150, 100, 401, 301},
-                                     std::tuple{513, 387, 257, 255}),
+    testing::Combine(testing::ValuesIn(std::vector<std::tuple<int, int, int, int>>{
+                         {2, 2, 3, 3}, {7, 5, 23, 11}, {61, 47, 13, 9}, {10, 8, 1, 5}, {9, 8, 6, 1},
+                         {1, 9, 4, 3}, {150, 100, 401, 301}, {513, 387, 257, 255}}),
                      testing::Bool()));
 
 class ResizeIdentityTest : public testing::TestWithParam<bool> {};

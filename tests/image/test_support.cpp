@@ -26,9 +26,7 @@ Rgb PixelAt(const image::cImage& img, int x, int y) {
 
 void SetPixel(image::cImage& img, int x, int y, Rgb c) {
     uint8_t* p = img.View().Row(y) + 3 * x;
-    p[0] = c.b;
-    p[1] = c.g;
-    p[2] = c.r;
+    p[0] = c.b, p[1] = c.g, p[2] = c.r;
 }
 
 image::cImage Uniform(int w, int h, Rgb c) {

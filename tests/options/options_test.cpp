@@ -50,7 +50,8 @@ struct FakeWindows : JobWindows {
 
 class JobTest : public testing::Test {
 protected:
-    void SetUp() override { shell::ResetSharedValues(); }
+    // Cropping to 4 x 6 is ticked.
+    void SetUp() override { shell::ResetSharedValues(), windows.controls.CkCrop = true; }
 
     // The blue channel never reaches 0, so no pixel of it is ever a pure mount colour.
     static image::cImage Gradient(int w, int h) {
@@ -132,7 +133,6 @@ TEST_F(JobTest, PreviewSizesAndPlacement) {
                           {1600, 1200, true, 400, 267, 22, 0}, {100, 100, true, 100, 150, 0, 25}};
     const test::Rgb red{255, 0, 0};
     shell::gMountColor = 0x0000FF;
-    windows.controls.CkCrop = true;
     for (const Case& c : cases) {
         windows.controls.CkMount = c.mount;
         windows.view_visible = false;
@@ -157,7 +157,6 @@ TEST_F(JobTest, PreviewSizesAndPlacement) {
 
 // Choosing an orientation moves the crop box over the preview.
 TEST_F(JobTest, CropBoxFollowsOrientation) {
-    windows.controls.CkCrop = true;
     Load(Picture("p.bmp", 2000, 1000));  // shown 400 x 200, the box 300 x 200
     for (auto [orient, left] : {std::pair{0, 0}, {1, 100}, {2, 100}, {3, 0}, {4, 50}}) {
         windows.controls.OpDir = orient;
@@ -190,7 +189,6 @@ TEST_F(JobTest, ToolsRecordAndUndo) {
 }
 
 TEST_F(JobTest, ToolsScaledBetweenPreviewAndPicture) {
-    windows.controls.CkCrop = true;
     Load(Picture("p.bmp", 3000, 2000));  // shown 400 x 267, the crop box over all of it
     job->DoBorder(0x00FF00, 15);
     job->DoText("Hi", 0xFF, 10, 24, true, 200, 100, "DejaVu Sans");
@@ -211,8 +209,7 @@ class ProcessTest : public JobTest {
 protected:
     void SetUp() override {
         JobTest::SetUp();
-        windows.controls.CkCrop = windows.controls.CkResize = true;  // 4 x 6, 640 pixels
-        windows.controls.OpResize = 1;
+        windows.controls.CkResize = true, windows.controls.OpResize = 1;  // to 640 pixels
         fs::create_directory(folder);
     }
     const std::string folder = dir.File("in");
