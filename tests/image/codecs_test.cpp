@@ -321,11 +321,7 @@ TEST(JpegWriter, WritesBaselineThatReadsBackClose) {
     TempDir dir;
     const RgbPicture source = Smooth(61, 35);
     const cImage img = MakeImage(61, 35, [&](int x, int y) { return source.At(x, y); });
-    uint32_t seed = 1;
-    const cImage noise = MakeImage(120, 90, [&](int, int) {
-        seed = seed * 1664525u + 1013904223u;
-        return Rgb{uint8_t(seed >> 24), uint8_t(seed >> 16), uint8_t(seed >> 8)};
-    });
+    const cImage noise = Noise(120, 90, 1);
     std::vector<uintmax_t> noise_sizes;
     for (const auto& [quality, luma_sampling, tolerance] :
          {std::tuple{100, 0x11, 4}, std::tuple{90, 0x22, 8}, std::tuple{75, 0x22, 10}}) {

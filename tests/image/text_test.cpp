@@ -17,11 +17,6 @@ using namespace pictorra::test;
 
 cImage Plain(int w, int h) { return Uniform(w, h, {255, 255, 255}); }
 
-// A background where neighbouring pixels differ, so any stray write shows.
-Rgb Noise(int x, int y) {
-    return {uint8_t(37 * x + 11 * y), uint8_t(5 * x ^ 29 * y), uint8_t(x * y)};
-}
-
 struct Text {
     std::string text, face = "DejaVu Sans";
     int x = 0, y = 0, font_h = 24, font_w = 0;
@@ -123,7 +118,7 @@ TEST(DrawText, BlendsTheColourByCoverageAndKeepsTheBackground) {
     // The colour's top byte means nothing.
     const Text t{"Hi  mo  E  █", "Times New Roman", 3, 9, 40, 0, false, 0xFF336699};
     const cImage mask = Drawn(Plain(w, h), {t.text, t.face, t.x, t.y, t.font_h}),
-                 noise = MakeImage(w, h, Noise), drawn = Drawn(noise, t);
+                 noise = Noise(w, h, 1), drawn = Drawn(noise, t);
     auto mix = [](int v, int c, int a) { return uint8_t(std::lround(v + (c - v) * a / 255.0)); };
     int full = 0, none = 0;
     for (int y = 0; y < h; ++y) {
@@ -167,7 +162,7 @@ TEST(DrawText, HostileArgumentsAreSafe) {
         {"Hi", "Arial", 20, 0}, {"Hi", "Arial", 0, 20}, {"\x01\x7F\x1B", "Arial"}};
     // clang-format on
     for (const auto& c : cases) {
-        cImage img = MakeImage(c.w, c.h, Noise);
+        cImage img = Noise(c.w, c.h, 2);
         const int stride = img.BytesPerScanLine();
         for (int i = 3 * c.w; i < img.PicSize(); i += stride)
             std::fill_n(img.DIBitsPtr() + i, stride - 3 * c.w, 0xA5);
@@ -180,7 +175,7 @@ TEST(DrawText, HostileArgumentsAreSafe) {
         EXPECT_EQ(spoilt, 0) << c.w << "x" << c.h << " at " << c.x << "," << c.y;
     }
     cImage().DrawText("Text", "Arial", false, 0, 0, 20, 0, 0);  // no picture: nothing to draw on
-    const cImage before = MakeImage(20, 20, Noise);
+    const cImage before = Noise(20, 20, 3);
     for (const Text& t : unseen) EXPECT_EQ(Changed(before, Drawn(before, t)).count, 0) << t.text;
 }
 
