@@ -86,15 +86,14 @@ protected:
 // The output name of beach.jpg and what else the controls stand for, with the presets 260, 640,
 // 800 and the custom ratio 3 x 5 (a custom ratio without its small side falls back to square).
 TEST_F(JobTest, OutputNameAndQualityFromTheControls) {
-    struct Case {
+    // CkCrop, CkMount, CkOrient, CkResize, OpSize, OpDir, OpResize, OpResizeQuality, OpType,
+    // QList, TName
+    const struct {
         OptionControls controls;
         int32_t manual, custom_small;
         const char* name;
         int32_t quality;
-    };
-    // CkCrop, CkMount, CkOrient, CkResize, OpSize, OpDir, OpResize, OpResizeQuality, OpType,
-    // QList, TName
-    const Case cases[] = {
+    } cases[] = {
         {{true, false, true, true, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach46e-R640.jpg", 85},
         {{true, false, false, true, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach46-R640.jpg", 85},
         {{true, true, true, true, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach46-R640.jpg", 85},
@@ -106,7 +105,7 @@ TEST_F(JobTest, OutputNameAndQualityFromTheControls) {
         {{false, false, false, false, 0, 4, 1, 0, 0, 1, ""}, 0, 3, "beach-.jpg", 85},
         {{false, true, true, true, 0, 1, 0, 0, 0, 1, ""}, 2, 3, "beach--R260.jpg", 85}};
     shell::gCropLgDim = 5;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         shell::gManualCrop = c.manual;
         shell::gCropSmDim = c.custom_small;
         windows.controls = c.controls;
@@ -123,17 +122,16 @@ TEST_F(JobTest, OutputNameAndQualityFromTheControls) {
 // Preview and canvas sizes, a mounted preview centred on the mount colour, and where the view
 // goes: under the main window, where it was last, or where it is when it is visible.
 TEST_F(JobTest, PreviewSizesAndPlacement) {
-    struct Case {
+    const struct {
         int w, h;
         bool mount;
         int canvas_w, canvas_h, x, y;  // where the picture starts on the canvas
-    };
-    const Case cases[] = {{320, 240, false, 320, 240, 0, 0},   {1600, 1200, false, 400, 300, 0, 0},
+    } cases[] = {{320, 240, false, 320, 240, 0, 0},   {1600, 1200, false, 400, 300, 0, 0},
                           {1200, 1600, false, 300, 400, 0, 0}, {401, 100, false, 400, 100, 0, 0},
                           {1600, 1200, true, 400, 267, 22, 0}, {100, 100, true, 100, 150, 0, 25}};
     const test::Rgb red{255, 0, 0};
     shell::gMountColor = 0x0000FF;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         windows.controls.CkMount = c.mount;
         windows.view_visible = false;
         Load(Picture("p.bmp", c.w, c.h));
