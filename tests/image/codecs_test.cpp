@@ -68,9 +68,8 @@ std::vector<uint8_t> EncodeJpeg(const RgbPicture& pic, const Layout& layout,
     c.comp_info[0].h_samp_factor = layout.luma_h, c.comp_info[0].v_samp_factor = layout.luma_v;
     if (layout.progressive) jpeg_simple_progression(&c);
     std::vector<jpeg_scan_info> scans{{1, {0}, 0, 0, 0, 0}};
-    for (int i = 0; i < 126; ++i) {
+    for (int i = 0; i < 126; ++i)
         scans.push_back({1, {0}, i % 63 + 1, i % 63 + 1, i / 63, 1 - i / 63});
-    }
     if (scan_per_bit) c.scan_info = scans.data(), c.num_scans = int(scans.size());
     jpeg_start_compress(&c, TRUE);
     if (!exif.empty()) jpeg_write_marker(&c, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
@@ -79,9 +78,8 @@ std::vector<uint8_t> EncodeJpeg(const RgbPicture& pic, const Layout& layout,
         for (size_t x = 0, n = size_t(c.input_components); x < size_t(pic.width); ++x) {
             const uint8_t* p = &pic.rgb[(size_t(y) * size_t(pic.width) + x) * 3];
             const int k = std::max({p[0], p[1], p[2], uint8_t(1)});
-            for (size_t i = 0; i < n; ++i) {
+            for (size_t i = 0; i < n; ++i)
                 row[x * n + i] = n < 4 ? p[i] : i < 3 ? uint8_t(p[i] * 255 / k) : uint8_t(k);
-            }
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&c, rows, 1);
