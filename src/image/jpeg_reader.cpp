@@ -21,6 +21,7 @@
 
 #include "image/codecs.h"
 #include "image/exif.h"
+#include "image/jpeg_trap.h"
 
 namespace pictorra::image {
 namespace {
@@ -37,14 +38,8 @@ constexpr JDIMENSION kStripRows = 16;
 // Slack after each strip row, so that a pixel can be copied with one 4-byte move.
 constexpr size_t kStripRowSlack = 4;
 
-struct ErrorTrap {
-    jpeg_error_mgr pub;  // first, so that cinfo->err points at the whole struct
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void ExitToTrap(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
-}
+using detail::ErrorTrap;
+using detail::ExitToTrap;
 
 // Warnings that real files carry without their pictures being damaged: junk bytes between
 // segments (camera files often have them), an unknown JFIF version or Adobe transform code.

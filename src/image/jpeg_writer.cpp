@@ -18,6 +18,7 @@
 
 #include "image/atomic_file.h"
 #include "image/c_image.h"
+#include "image/jpeg_trap.h"
 
 namespace pictorra::image {
 namespace {
@@ -31,14 +32,8 @@ constexpr int32_t kJpgCannotCommit = 4;  // flushing or renaming into place fail
 // Rows handed to libjpeg per call.
 constexpr int32_t kRowsPerCall = 16;
 
-struct ErrorTrap {
-    jpeg_error_mgr pub;  // first, so that cinfo->err points at the whole struct
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void ExitToTrap(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
-}
+using detail::ErrorTrap;
+using detail::ExitToTrap;
 
 void IgnoreMessage(j_common_ptr, int) {}
 
