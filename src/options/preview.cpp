@@ -66,9 +66,11 @@ void cOptions::UnHidePic() {
 
 void cOptions::DrawPreview() {
     const bool was_visible = windows_.ViewVisible();
-    if (was_visible) {
-        box_.Clear();
-    } else {
+    box_.Clear();
+    if (!was_visible) {
+        // Hiding the view takes its crop box away too; the box comes back below when a crop
+        // is shown.
+        box_.crop.Visible = false;
         windows_.HideImageView();
     }
     if (pic_wide_ == 0 || pic_high_ == 0) return;
