@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "image/c_image.h"
+#include "turbo_decode.h"
 
 namespace {
 
@@ -61,9 +62,7 @@ std::filesystem::path PhotoPath(const std::string& name) {
 
 // ---- the yardstick: a full JPEG decode into a fresh 24-bit bottom-up buffer -------------------
 
-struct TjFree {
-    void operator()(void* h) const { tjDestroy(h); }
-};
+using pictorra::bench::TjFree;
 
 std::vector<uint8_t> EncodeJpeg(const cImage& img, int quality) {
     std::unique_ptr<void, TjFree> tj{tjInitCompress()};
@@ -80,24 +79,7 @@ std::vector<uint8_t> EncodeJpeg(const cImage& img, int quality) {
 }
 
 void DecodeInto(benchmark::State& state, const std::vector<uint8_t>& jpeg) {
-    std::unique_ptr<void, TjFree> tj{tjInitDecompress()};
-    int w = 0, h = 0, sub = 0, space = 0;
-    if (jpeg.empty() || !tj ||
-        tjDecompressHeader3(tj.get(), jpeg.data(), jpeg.size(), &w, &h, &sub, &space) != 0) {
-        state.SkipWithError("cannot read the JPEG");
-        return;
-    }
-    for (auto _ : state) {
-        cImage img;  // a fresh buffer per picture, as a load makes
-        if (img.CreateDIB(w, h) != 0 ||
-            tjDecompress2(tj.get(), jpeg.data(), jpeg.size(), img.DIBitsPtr(), w,
-                          img.BytesPerScanLine(), h, TJPF_BGR, TJFLAG_BOTTOMUP) != 0) {
-            state.SkipWithError("decode failed");
-            return;
-        }
-        benchmark::DoNotOptimize(img.DIBitsPtr());
-    }
-    state.counters["MP"] = double(w) * h / 1e6;
+    pictorra::bench::TurboDecodeLoop(state, jpeg, /*fresh_buffer=*/true);
 }
 
 void BM_JpegDecodeGenerated12MP(benchmark::State& state) {

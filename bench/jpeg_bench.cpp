@@ -15,6 +15,7 @@
 
 #include "image/c_image.h"
 #include "image/codecs.h"
+#include "turbo_decode.h"
 
 namespace {
 
@@ -50,33 +51,8 @@ std::vector<uint8_t> WithOrientation(const std::vector<uint8_t>& jpeg, uint8_t o
     return out;
 }
 
-struct TjFree {
-    void operator()(void* h) const { tjDestroy(h); }
-};
-
 void TurboJpeg(benchmark::State& state, bool fresh_buffer) {
-    const std::vector<uint8_t> jpeg = ReadPhoto(state);
-    std::unique_ptr<void, TjFree> tj{tjInitDecompress()};
-    int w = 0, h = 0, sub = 0, space = 0;
-    if (jpeg.empty() ||
-        tjDecompressHeader3(tj.get(), jpeg.data(), jpeg.size(), &w, &h, &sub, &space) != 0) {
-        state.SkipWithError("cannot read the JPEG");
-        return;
-    }
-    cImage reused;
-    if (reused.CreateDIB(w, h) != 0) state.SkipWithError("no buffer");
-    for (auto _ : state) {
-        cImage fresh;
-        cImage& img = fresh_buffer ? fresh : reused;
-        if ((fresh_buffer && img.CreateDIB(w, h) != 0) ||
-            tjDecompress2(tj.get(), jpeg.data(), jpeg.size(), img.DIBitsPtr(), w,
-                          img.BytesPerScanLine(), h, TJPF_BGR, TJFLAG_BOTTOMUP) != 0) {
-            state.SkipWithError("decode failed");
-            return;
-        }
-        benchmark::DoNotOptimize(img.DIBitsPtr());
-    }
-    state.counters["MP"] = double(w) * h / 1e6;
+    pictorra::bench::TurboDecodeLoop(state, ReadPhoto(state), fresh_buffer);
 }
 
 void Engine(benchmark::State& state, uint8_t orientation) {
