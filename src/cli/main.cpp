@@ -1,12 +1,16 @@
 // pictorra-cli: the job of the main window without the windows. PATH is checked as a drop on
 // the window is, the options stand for the window's controls, and the texts the window would
 // show are printed.
+#include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "cli/cli_args.h"
@@ -100,16 +104,33 @@ private:
     std::string report_, new_name_;
 };
 
+std::string Reason(int error) { return std::generic_category().message(error); }
+
 // The window's check of a dropped path: 1 picture file, 2 folder, 0 neither (with its message).
+// A folder that cannot be listed is named as such here; the window would only find no files.
 int CheckPath(const std::string& path) {
     if (shell::FileExists(path)) {
         if (shell::IsImageFile(path)) return options::kDropFile;
         std::cout << "Not a valid file type. File extension must be BMP, JPG, JPEG, or GIF.\n";
         return 0;
     }
-    if (shell::FolderExists(path)) return options::kDropFolder;
+    if (shell::FolderExists(path)) {
+        DIR* folder = opendir(path.c_str());
+        if (!folder) {
+            std::cerr << "pictorra-cli: cannot read folder " << path << ": " << Reason(errno)
+                      << "\n";
+            return 0;
+        }
+        closedir(folder);
+        return options::kDropFolder;
+    }
     std::cout << "Not a valid file or folder.\n";
     return 0;
+}
+
+// A failed picture's code as the window shows it, with the reason the window does not give.
+std::string WithCause(const std::string& text, const std::string& cause) {
+    return cause.empty() ? text : text + " (" + cause + ")";
 }
 
 int Run(const CliConfig& config) {
@@ -133,39 +154,63 @@ int Run(const CliConfig& config) {
 
     TerminalWindows windows(config);
     options::PictureBox box;
-    options::cOptions job(windows, box);
+    const auto job = std::make_shared<options::cOptions>(windows, box);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    job.SetJobs(config.jobs > 0 ? config.jobs : int(cores));
-    job.SetDropType(kind);
-    for (const auto& tool : config.tools) job.AddCustomOp(tool.code, tool.info);
+    job->SetJobs(config.jobs > 0 ? config.jobs : int(cores));
+    job->SetDropType(kind);
+    for (const auto& tool : config.tools) job->AddCustomOp(tool.code, tool.info);
     if (kind == options::kDropFile) {
-        job.SetOldFilePath(config.path);
-        job.LoadSettings();
-        const int32_t r = job.LoadPic();
+        job->SetOldFilePath(config.path);
+        job->LoadSettings();
+        const int32_t r = job->LoadPic();
         if (r != 0) {
-            std::cout << "Error loading file: Err. " << r << "\n";
+            std::cout << WithCause("Error loading file: Err. " + std::to_string(r),
+                                   job->LoadFailure())
+                      << "\n";
             return kSomeFailed;
         }
     } else {
-        job.SetOldFolderPath(config.path);
-        job.LoadSettings();
+        job->SetOldFolderPath(config.path);
+        job->LoadSettings();
     }
 
-    job.ClearError();
-    job.ProcessPics();
+    job->ClearError();
+    job->ProcessPics();
     windows.ClearProgress();
-    switch (job.LastOutcome()) {
-        case options::RunOutcome::kCancelled: return kCancelled;
+    switch (job->LastOutcome()) {
+        case options::RunOutcome::kCancelled:
+        case options::RunOutcome::kStopped: return kCancelled;
         case options::RunOutcome::kNoFiles:
         case options::RunOutcome::kNoPictures: return kNoPictures;
         case options::RunOutcome::kNotRun: return kUsage;
         case options::RunOutcome::kFinished: break;
     }
-    std::cout << windows.report() << "\n";
+    const auto& failures = job->Failures();
+    if (kind == options::kDropFile && !failures.empty())
+        std::cout << WithCause(windows.report(), failures.front().cause) << "\n";
+    else
+        std::cout << windows.report() << "\n";
     if (!windows.new_name().empty()) std::cout << windows.new_name() << "\n";
-    if (!job.ErrorText().empty())
-        std::cout << "Processing errors on some files:\n" << ForTerminal(job.ErrorText());
-    return job.FailedCount() > 0 ? kSomeFailed : kAllWritten;
+    if (kind == options::kDropFolder && !failures.empty()) {
+        std::cout << "Processing errors on some files:\n";
+        for (const auto& f : failures)
+            std::cout << WithCause(f.source + " - Error: " + std::to_string(f.code), f.cause)
+                      << "\n";
+    }
+    std::string folder = job->DestFolder();
+    if (folder.size() > 1 && folder.ends_with('/')) folder.pop_back();
+    bool complete = true;
+    if (job->OutputFolderError() != 0) {
+        std::cerr << "pictorra-cli: cannot create folder " << folder << ": "
+                  << Reason(job->OutputFolderError()) << "\n";
+        complete = false;
+    }
+    if (job->ErrorLogError() != 0) {
+        std::cerr << "pictorra-cli: cannot write the error log in " << folder << ": "
+                  << Reason(job->ErrorLogError()) << "\n";
+        complete = false;
+    }
+    return failures.empty() && complete ? kAllWritten : kSomeFailed;
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "image/atomic_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/random.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <vector>
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
 
 namespace pictorra::image {
 namespace {
@@ -17,31 +18,58 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-mode_t CurrentUmask() {
-    // umask can only be read by setting it; restore it at once.
-    const mode_t mask = umask(022);
-    umask(mask);
-    return mask;
+// Twelve letters and digits: enough that a clash with another writer is a rare retry.
+std::string RandomSuffix() {
+    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    uint8_t bytes[12] = {};
+    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != ssize_t(sizeof bytes)) {
+        // No entropy yet (early boot): the clock, the thread and the process still differ
+        // between writers, and O_EXCL catches what is left.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        uint64_t seed = uint64_t(now.tv_nsec) ^ (uint64_t(now.tv_sec) << 30) ^
+                        uint64_t(uintptr_t(&now)) ^ uint64_t(getpid());
+        for (uint8_t& b : bytes) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            b = uint8_t(seed >> 56);
+        }
+    }
+    std::string s;
+    for (uint8_t b : bytes) s += kDigits[b % (sizeof kDigits - 1)];
+    return s;
 }
+
+// Keeps errno across clean-up calls that may change it.
+class KeepErrno {
+public:
+    KeepErrno() : saved_(errno) {}
+    ~KeepErrno() { errno = saved_; }
+    KeepErrno(const KeepErrno&) = delete;
+    KeepErrno& operator=(const KeepErrno&) = delete;
+
+private:
+    int saved_;
+};
 
 }  // namespace
 
 AtomicFile::AtomicFile(const std::string& path) : path_(path) {
-    const std::string folder = FolderOf(path);
-    std::string name = path.substr(path.find_last_of('/') == std::string::npos
-                                       ? 0
-                                       : path.find_last_of('/') + 1);
-    // mkstemp replaces the six trailing X with a unique suffix.
-    std::string pattern = folder + "/." + name + "." + std::string(6, 'X');
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0) return;
-    // mkstemp makes the file private; give it the permissions a plain new file would get.
-    fchmod(fd, 0666 & ~CurrentUmask());
-    temp_path_.assign(buf.data());
+    const auto slash = path.find_last_of('/');
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string stem = FolderOf(path) + "/." + name + ".";
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp_path_ = stem + RandomSuffix();
+        fd = open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        temp_path_.clear();
+        return;
+    }
     file_ = fdopen(fd, "wb");
     if (!file_) {
+        KeepErrno keep;
         close(fd);
         unlink(temp_path_.c_str());
         temp_path_.clear();
@@ -54,6 +82,7 @@ AtomicFile::AtomicFile(const std::string& path) : path_(path) {
 AtomicFile::~AtomicFile() { Discard(); }
 
 void AtomicFile::Discard() {
+    KeepErrno keep;
     if (file_) {
         fclose(file_);
         file_ = nullptr;
@@ -66,10 +95,21 @@ void AtomicFile::Discard() {
 
 bool AtomicFile::Commit() {
     if (!file_) return false;
-    const bool write_failed = ferror(file_) != 0;
+    // A write error seen earlier leaves its errno behind only if nothing else failed since;
+    // fflush repeats the last one for the sticky error flag, so ask it first.
+    const bool write_failed = fflush(file_) != 0 || ferror(file_) != 0;
+    int error = errno;
     const bool close_failed = fclose(file_) != 0;
+    if (close_failed && !write_failed) error = errno;
     file_ = nullptr;
-    if (write_failed || close_failed || rename(temp_path_.c_str(), path_.c_str()) != 0) {
+    if (write_failed || close_failed) {
+        failure_ = Failure::kWrite;
+        errno = error;
+        Discard();
+        return false;
+    }
+    if (rename(temp_path_.c_str(), path_.c_str()) != 0) {
+        failure_ = Failure::kRename;
         Discard();
         return false;
     }

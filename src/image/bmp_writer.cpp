@@ -25,8 +25,8 @@ void Put32(uint8_t*& p, uint32_t v) {
 
 }  // namespace
 
-bool cImage::WriteBMP(const std::string& sPath) const {
-    if (!PicValid()) return false;
+int32_t cImage::WriteBMP(const std::string& sPath) const {
+    if (!PicValid()) return kWriteEmptyBuffer;
     const BitmapInfoHeader& h = header_;
 
     std::array<uint8_t, kHeadersBytes> head{};
@@ -48,15 +48,14 @@ bool cImage::WriteBMP(const std::string& sPath) const {
     Put32(p, h.biClrUsed);
     Put32(p, h.biClrImportant);
 
-    // A failed open or write is not reported (WriteBMP still returns true then); AtomicFile
-    // removes the unfinished temporary file.
     AtomicFile out(sPath);
-    if (out.ok()) {
-        std::fwrite(head.data(), 1, head.size(), out.file());
-        std::fwrite(bits_.get(), 1, h.biSizeImage, out.file());
-        (void)out.Commit();
+    if (!out.ok()) return kWriteCannotCreate;
+    if (std::fwrite(head.data(), 1, head.size(), out.file()) != head.size() ||
+        std::fwrite(bits_.get(), 1, h.biSizeImage, out.file()) != h.biSizeImage) {
+        return kWriteFailed;  // AtomicFile removes the unfinished temporary file
     }
-    return true;
+    if (out.Commit()) return kDibOk;
+    return out.failure() == AtomicFile::Failure::kRename ? kWriteCannotCommit : kWriteFailed;
 }
 
 }  // namespace pictorra::image

@@ -20,9 +20,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "image/pixel_view.h"
 
@@ -49,6 +51,25 @@ inline constexpr int32_t kDibOk = 0;
 inline constexpr int32_t kDibNoSurface = 1;         // also: "file cannot be decoded"
 inline constexpr int32_t kDibNotEnoughMemory = 8;   // the buffer would not fit in memory
 inline constexpr int32_t kDibInvalidParameter = 87; // a side below 1
+
+// Result codes of WriteBMP and WriteJPG besides 0 (written). On a failure errno says why.
+inline constexpr int32_t kWriteEmptyBuffer = 1;  // nothing to write
+inline constexpr int32_t kWriteCannotCreate = 2; // no temporary file in the destination folder
+inline constexpr int32_t kWriteFailed = 3;       // the encoder refused the picture or a write failed
+inline constexpr int32_t kWriteCannotCommit = 4; // the finished file could not be put in place
+
+// ReadWholeFile's answer when the file's size changed while it was read (a copy still running).
+inline constexpr int kFileChanged = -1;
+
+// Reads the whole regular file at `path` into `bytes` (whose capacity is kept, so a caller that
+// reads many files reuses one allocation). Returns 0, an errno value, or kFileChanged when the
+// file shrank or grew while it was read. Never maps the file: a file truncated under a mapping
+// would kill the process. `after_size_known`, when given, runs between taking the size and
+// reading (tests change the file there).
+int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
+                  const std::function<void()>& after_size_known = {});
+
+inline constexpr int32_t kAllCores = 0;  // an operation may use every core
 
 // Largest picture the loaders accept; checked from the file header before any large allocation.
 inline constexpr int64_t kMaxLoadPixels = int64_t{1} << 27;  // 134,217,728
@@ -88,8 +109,12 @@ public:
     [[nodiscard]] int32_t CreateDIB(int32_t LWidth, int32_t LHeight);
 
     // Decodes a BMP, JPG/JPEG or GIF file into this buffer (EXIF orientation applied). Returns 0,
-    // or 1 for any file that cannot be decoded; the buffer is then empty.
+    // or 1 for any file that cannot be read or decoded; the buffer is then empty.
     [[nodiscard]] int32_t LoadPicture(const std::string& sPath);
+    // The same, reading through `file_bytes` (reused across calls). On 1, `why` is ReadWholeFile's
+    // answer, or 0 when the file was read but is not a picture that can be decoded.
+    [[nodiscard]] int32_t LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes,
+                                      int& why);
     // The same for a file already in memory; `extension` (any case, without the dot) chooses the
     // decoder; an unknown extension is told by the leading bytes.
     [[nodiscard]] int32_t LoadPictureData(std::span<const uint8_t> data, const std::string& extension);
@@ -103,11 +128,10 @@ public:
 
     // ---- writers -------------------------------------------------------------------------
     // Both writers write a temporary file in the destination folder and rename it over sPath
-    // only when it is complete, so no truncated picture is ever left behind.
-    // WriteBMP: false only when the buffer is empty; a failed file write is not reported.
-    bool WriteBMP(const std::string& sPath) const;
-    // WriteJPG: 0 when written; 1 for an empty buffer; another non-zero code when the file could
-    // not be written (no file is left then).
+    // only when it is complete, so no truncated picture is ever left behind and a file already
+    // there stays whole until the new one replaces it. Both return 0 when written, else one of
+    // the kWrite codes (no file is left then, and errno says why).
+    [[nodiscard]] int32_t WriteBMP(const std::string& sPath) const;
     [[nodiscard]] int32_t WriteJPG(const std::string& sPath, int32_t Quality) const;
 
     // ---- copy, crop, mount (top-down device coordinates) ------------------------------------
@@ -129,8 +153,8 @@ public:
 
     // ---- tonal operations (in place) -------------------------------------------------------
     void DarkenPic(int32_t Part255);
-    void LightenPic(int32_t LPerc);
-    void SharpenPic(bool IfSharpen);
+    void LightenPic(int32_t LPerc, int32_t Threads = kAllCores);
+    void SharpenPic(bool IfSharpen, int32_t Threads = kAllCores);
 
     // ---- bands (in place; YSt and LHigh are memory rows counted from the bottom) --------------
     void BevelPic(int32_t LWide, int32_t LHigh, int32_t XSt, int32_t YSt, int32_t LThick,
@@ -147,7 +171,8 @@ public:
     // ---- resize --------------------------------------------------------------------------
     // A new LWidth x LHeight buffer: linear (standard) or cubic (high quality) resampling.
     // Empty when the new buffer cannot be created.
-    [[nodiscard]] cImage Resize(int32_t LWidth, int32_t LHeight, bool HighQuality) const;
+    [[nodiscard]] cImage Resize(int32_t LWidth, int32_t LHeight, bool HighQuality,
+                                int32_t Threads = kAllCores) const;
 
 private:
     struct FreeBits {

@@ -23,12 +23,6 @@
 namespace pictorra::image {
 namespace {
 
-// Result codes of WriteJPG besides 0 (written).
-constexpr int32_t kJpgEmptyBuffer = 1;
-constexpr int32_t kJpgCannotCreate = 2;  // no temporary file in the destination folder
-constexpr int32_t kJpgEncodeFailed = 3;  // the encoder refused the picture or a write failed
-constexpr int32_t kJpgCannotCommit = 4;  // flushing or renaming into place failed
-
 // Rows handed to libjpeg per call.
 constexpr int32_t kRowsPerCall = 16;
 
@@ -86,16 +80,17 @@ bool CompressTo(JpegEncoder* e, FILE* file, ConstPixelView view, int quality) {
 }  // namespace
 
 int32_t cImage::WriteJPG(const std::string& sPath, int32_t Quality) const {
-    if (!PicValid()) return kJpgEmptyBuffer;
+    if (!PicValid()) return kWriteEmptyBuffer;
     AtomicFile out(sPath);
-    if (!out.ok()) return kJpgCannotCreate;
+    if (!out.ok()) return kWriteCannotCreate;
     {
         JpegEncoder encoder;
         if (!CompressTo(&encoder, out.file(), View(), std::clamp(Quality, 0, 100))) {
-            return kJpgEncodeFailed;
+            return kWriteFailed;
         }
     }
-    return out.Commit() ? kDibOk : kJpgCannotCommit;
+    if (out.Commit()) return kDibOk;
+    return out.failure() == AtomicFile::Failure::kRename ? kWriteCannotCommit : kWriteFailed;
 }
 
 }  // namespace pictorra::image

@@ -1,47 +1,21 @@
-// cImage::LoadPicture: maps the file read-only and hands it to the decoder its extension names.
+// cImage::LoadPicture: reads the whole file and hands it to the decoder its extension names.
+//
+// The file is read with pread into memory, not mapped: pictures come from cards still being
+// copied and folders that sync clients rewrite, and a mapped file truncated during decoding kills
+// the process with SIGBUS. A file whose size changes while it is read is a load error instead.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #include "image/codecs.h"
 
 namespace pictorra::image {
 namespace {
-
-// A read-only mapping of a whole regular file; empty when the file cannot be mapped.
-class MappedFile {
-public:
-    explicit MappedFile(const std::string& path) {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat st{};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            void* p = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (p != MAP_FAILED) {
-                data_ = static_cast<const uint8_t*>(p);
-                size_ = size_t(st.st_size);
-            }
-        }
-        close(fd);
-    }
-    ~MappedFile() {
-        if (data_) munmap(const_cast<uint8_t*>(data_), size_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    std::span<const uint8_t> bytes() const { return {data_, size_}; }
-    bool ok() const { return data_ != nullptr; }
-
-private:
-    const uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-};
 
 std::string UpperExtension(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -89,13 +63,64 @@ int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string
     return ok ? kDibOk : kDibNoSurface;
 }
 
-int32_t cImage::LoadPicture(const std::string& sPath) {
-    const MappedFile file(sPath);
-    if (!file.ok()) {
+int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
+                  const std::function<void()>& after_size_known) {
+    bytes.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat st{};
+    if (fstat(fd, &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;  // a FIFO or device could block or never end
+    // A picture larger than this is refused by every decoder anyway (see kMaxLoadPixels).
+    constexpr off_t kMaxFileBytes = off_t{1} << 31;
+    if (st.st_size > kMaxFileBytes) return EFBIG;
+    if (after_size_known) after_size_known();
+    const size_t size = size_t(st.st_size);
+    try {
+        // One byte more than the size: reading it tells a file that grew.
+        bytes.resize(size + 1);
+    } catch (const std::bad_alloc&) {
+        bytes.clear();
+        return ENOMEM;
+    }
+    size_t have = 0;
+    while (have < size + 1) {
+        const ssize_t n = pread(fd, bytes.data() + have, size + 1 - have, off_t(have));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            bytes.clear();
+            return error;
+        }
+        if (n == 0) break;
+        have += size_t(n);
+    }
+    if (have != size) {
+        bytes.clear();
+        return kFileChanged;
+    }
+    bytes.resize(size);
+    return 0;
+}
+
+int32_t cImage::LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes, int& why) {
+    why = ReadWholeFile(sPath, file_bytes);
+    if (why != 0) {
         ReleaseDIB();
         return kDibNoSurface;
     }
-    return LoadPictureData(file.bytes(), UpperExtension(sPath));
+    return LoadPictureData(file_bytes, UpperExtension(sPath));
+}
+
+int32_t cImage::LoadPicture(const std::string& sPath) {
+    std::vector<uint8_t> bytes;
+    int why = 0;
+    return LoadPicture(sPath, bytes, why);
 }
 
 }  // namespace pictorra::image

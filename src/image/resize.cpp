@@ -126,7 +126,7 @@ void Resample(ConstPixelView src, PixelView dst, double (*kernel)(double)) {
 
 }  // namespace
 
-cImage cImage::Resize(int32_t LWidth, int32_t LHeight, bool HighQuality) const {
+cImage cImage::Resize(int32_t LWidth, int32_t LHeight, bool HighQuality, int32_t) const {
     cImage out;
     if (out.CreateDIB(LWidth, LHeight) != kDibOk) return out;  // empty: PicValid() is false
     const PixelView dst = out.View();

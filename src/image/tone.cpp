@@ -482,7 +482,7 @@ void cImage::DarkenPic(int32_t Part255) {
     }
 }
 
-void cImage::LightenPic(int32_t LPerc) {
+void cImage::LightenPic(int32_t LPerc, int32_t) {
     if (!PicValid()) return;
     const std::array<float, 256> unit = UnitTable();
     const double factor = double(LPerc) / 100 + 1;
@@ -515,7 +515,7 @@ void cImage::LightenPic(int32_t LPerc) {
     }
 }
 
-void cImage::SharpenPic(bool IfSharpen) {
+void cImage::SharpenPic(bool IfSharpen, int32_t) {
     if (!PicValid()) return;
     if (IfSharpen) {
         SharpenInPlace<true>(View());

@@ -172,13 +172,7 @@ void cOptions::PlaceCropBox() {
     const int32_t BW = Nearest(double(geometry_.CropWide) / pic_wide_ * SW);
     const int32_t BH = Nearest(double(geometry_.CropHigh) / pic_high_ * SH);
     int32_t L = 0, T = 0;
-    switch (orient_index_) {
-        case 0: break;
-        case 1: L = SW - BW; break;
-        case 2: L = SW - BW; T = SH - BH; break;
-        case 3: T = SH - BH; break;
-        default: L = (SW - BW) / 2; T = (SH - BH) / 2; break;
-    }
+    OrientationOrigin(orient_index_, SW - BW, SH - BH, L, T);
     box_.crop = CropBox{double(L), double(T), double(BW), double(BH), true};
     windows_.RefreshPicture();
 }

@@ -5,16 +5,25 @@
 // applied to the preview so that the run replays them on every output.
 //
 // It talks to the windows only through JobWindows and the PictureBox it is given (both must
-// outlive it). A new cOptions is made for every load. Nothing here throws; failures end up as
-// result codes, label texts, messages and the collected error text.
+// outlive it; the windows never close during a run, see JobWindows::CloseRequested). A new
+// cOptions is made for every load. Nothing here throws; failures end up as result codes, label
+// texts, messages and the collected error text.
+//
+// A run lets window events happen between pictures, and those may replace the current job with
+// a new one: hold a cOptions in a std::shared_ptr, and a run keeps its own object alive until it
+// returns.
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "image/c_image.h"
 #include "options/custom_op.h"
+#include "options/file_result.h"
 #include "options/geometry.h"
 #include "options/job_windows.h"
 
@@ -34,9 +43,17 @@ enum class RunOutcome {
     kNoFiles,       // the folder holds no files
     kNoPictures,    // the folder holds no picture files
     kFinished,      // every picture was tried; see FailedCount()
+    kStopped,       // the windows asked to close; the pictures not begun were left alone
 };
 
-class cOptions {
+// One picture that could not be written, in the order of the run.
+struct PictureFailure {
+    std::string source;
+    int32_t code = 0;
+    std::string cause;  // FileResultText
+};
+
+class cOptions : public std::enable_shared_from_this<cOptions> {
 public:
     cOptions(JobWindows& windows, PictureBox& box);
     cOptions(const cOptions&) = delete;
@@ -55,6 +72,8 @@ public:
     // ---- loading and the preview ---------------------------------------------------------
     void LoadSettings() { ReadOptions(); }
     int32_t LoadPic();
+    // Why the last LoadPic failed, in a few words (the windows show only the code).
+    const std::string& LoadFailure() const { return load_failure_; }
     void ShowPic();
     void UpdatePic();
     void HidePic();
@@ -81,9 +100,14 @@ public:
     // How many pictures of a folder are worked on at once (1 = one after the other). Outputs,
     // messages and the error log are the same for every value.
     void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+    bool Running() const { return running_; }
     RunOutcome LastOutcome() const { return outcome_; }
-    int FailedCount() const { return failed_; }
-    int32_t LastFileCode() const { return last_file_code_; }
+    int FailedCount() const { return int(failures_.size()); }
+    const std::vector<PictureFailure>& Failures() const { return failures_; }
+    // errno of the output folder's creation in the last folder run, 0 when it was made.
+    int OutputFolderError() const { return output_folder_error_; }
+    // errno of a failed error log (0 when it was written or none was needed).
+    int ErrorLogError() const { return error_log_error_; }
 
     void UpdateRatio();
     void UpdateOrientation();
@@ -139,11 +163,11 @@ private:
         bool resize_hq = false;
         int32_t file_type = 0;
         int32_t jpg_quality = 100;
+        int32_t threads = image::kAllCores;  // for each operation on the picture
     };
-    struct FileResult {
-        int32_t code = 0;
-        bool geometry_computed = false;
-        CropGeometry geometry;
+    struct RecordedTool {
+        int32_t code = kOpNone;
+        CustomOpInfo info;
     };
 
     void ReadOptions();
@@ -158,10 +182,24 @@ private:
 
     void ProcessSingleFile();
     void ProcessFolder();
-    FileJob MakeFileJob();
-    // `loaded`, when given, is Src already decoded (the preview of a single file).
-    FileResult ProcessFile(const FileJob& job, const std::string& Src, const std::string& Dst,
-                           const image::cImage* loaded = nullptr) const;
+    FileJob MakeFileJob(int32_t threads);
+    // The hand tools as recorded when the run starts; the run replays these, whatever the
+    // windows record or clear meanwhile.
+    std::vector<RecordedTool> RecordedTools() const;
+    // One picture, from Src to Dst. Static: workers run it and must not touch the job's state.
+    // `loaded`, when given, is Src already decoded (the preview of a single file); otherwise the
+    // file is read through `file_bytes`, which a worker reuses from picture to picture.
+    static FileResult ProcessFile(const FileJob& job, std::span<const RecordedTool> tools,
+                                  const std::string& Src, const std::string& Dst,
+                                  const image::cImage* loaded, std::vector<uint8_t>& file_bytes);
+    void AddFailure(const std::string& source, const FileResult& result);
+    // The pictures of a folder run on worker threads, taken in list order; `take` lets window
+    // events run and sets `stop` when the windows ask to close. False when no worker thread
+    // could be started (nothing was done then).
+    bool RunInParallel(std::span<const RecordedTool> tools, const std::vector<std::string>& sources,
+                       const std::vector<std::string>& dests,
+                       const std::function<void(int, const FileResult&)>& take, const bool& stop,
+                       int& taken);
     // True while the file on disk is still the one the preview was loaded from.
     bool PreviewIsCurrent() const;
     void TakeFileResult(const FileResult& result);
@@ -173,7 +211,6 @@ private:
     // Border (code 4) or bevel (code 5) on the preview, recorded for the run.
     void DoBand(int32_t code, const CustomOpInfo& info);
     void RecordAction(int32_t code, image::cImage backup, const CustomOpInfo& info);
-    void ReplayCustomOp(int index, image::cImage& picture, int32_t W, int32_t H) const;
 
     JobWindows& windows_;
     PictureBox& box_;
@@ -185,7 +222,8 @@ private:
         int64_t modified_ns = 0;
         bool operator==(const FileStamp&) const = default;
     };
-    FileStamp preview_stamp_;  // of old_file_path_ when the preview was loaded
+    FileStamp preview_stamp_;
+    std::string load_failure_;  // of old_file_path_ when the preview was loaded
     int32_t pic_wide_ = 0, pic_high_ = 0;
     CropGeometry geometry_;
     std::string old_file_path_, dest_file_, old_folder_path_, dest_folder_;
@@ -213,9 +251,11 @@ private:
     int32_t last_op_ = -1;
     std::vector<std::string> source_list_, dest_list_;
 
+    bool running_ = false;
     RunOutcome outcome_ = RunOutcome::kNotRun;
-    int failed_ = 0;
-    int32_t last_file_code_ = 0;
+    std::vector<PictureFailure> failures_;
+    int output_folder_error_ = 0;
+    int error_log_error_ = 0;
 };
 
 }  // namespace pictorra::options

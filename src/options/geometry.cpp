@@ -1,5 +1,6 @@
 #include "options/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -70,13 +71,17 @@ void ComputeCropOrigin(int32_t W, int32_t H, int32_t CW, int32_t CH, int32_t ori
         return;
     }
     if (manual.mode != 0) return;
-    const int32_t dx = W - CW, dy = H - CH;
+    OrientationOrigin(orient, W - CW, H - CH, X, Y);
+}
+
+void OrientationOrigin(int32_t orient, int32_t spare_x, int32_t spare_y, int32_t& X, int32_t& Y) {
+    const int32_t dx = std::max(spare_x, 0), dy = std::max(spare_y, 0);
     switch (orient) {
         case 0: X = 0; Y = 0; break;
-        case 1: X = CW < W ? dx : 0; Y = 0; break;
-        case 2: X = CW < W ? dx : 0; Y = CH < H ? dy : 0; break;
-        case 3: X = 0; Y = CH < H ? dy : 0; break;
-        default: X = CW < W ? dx / 2 : 0; Y = CH < H ? dy / 2 : 0; break;
+        case 1: X = dx; Y = 0; break;
+        case 2: X = dx; Y = dy; break;
+        case 3: X = 0; Y = dy; break;
+        default: X = dx / 2; Y = dy / 2; break;
     }
 }
 

@@ -39,6 +39,12 @@ struct ManualCrop {
 void ComputeCropOrigin(int32_t W, int32_t H, int32_t CW, int32_t CH, int32_t orient,
                        const ManualCrop& manual, int32_t& X, int32_t& Y);
 
+// Where a box starts that leaves `spare_x` x `spare_y` pixels of its picture uncovered, for
+// orientation 0..4 (a, b, c, d: the top-left, top-right, bottom-right or bottom-left corner
+// kept; anything else: centred, the odd pixel left over going to the right and bottom). No
+// spare room (zero or negative) puts the box at 0 on that axis.
+void OrientationOrigin(int32_t orient, int32_t spare_x, int32_t spare_y, int32_t& X, int32_t& Y);
+
 // The output size for a resize preset: the largest side becomes `size`.
 void ResizeTarget(int32_t CW, int32_t CH, int32_t size, int32_t& width, int32_t& height);
 

@@ -82,7 +82,13 @@ public:
     virtual void Inform(const std::string& text) = 0;
 
     // ---- long work -------------------------------------------------------------------------
+    // Lets window events run (between the pictures of a folder run). They may do anything but
+    // close the windows: a close asked for meanwhile is answered by CloseRequested, and the
+    // windows close once the run has returned.
     virtual void ProcessPendingEvents() {}
+    // True once the user asked to close the program: the run finishes the pictures it has begun,
+    // writes its error log and returns without beginning another.
+    virtual bool CloseRequested() { return false; }
     // A picture of a folder run finished (in order); `done` counts all finished ones.
     virtual void PictureFinished(int /*finished*/, int /*total*/) {}
 

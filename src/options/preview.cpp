@@ -18,7 +18,17 @@ int32_t cOptions::LoadPic() {
     if (old_file_path_.empty()) return 0;
     struct stat before{};
     const bool stamped = stat(old_file_path_.c_str(), &before) == 0;
-    if (preview_pic_.LoadPicture(old_file_path_) != image::kDibOk) return 1;
+    std::vector<uint8_t> file_bytes;
+    int why = 0;
+    load_failure_.clear();
+    if (preview_pic_.LoadPicture(old_file_path_, file_bytes, why) != image::kDibOk) {
+        FileResult failed;
+        failed.code = kFileCannotLoad;
+        failed.step = FileStep::kLoad;
+        failed.error = why;
+        load_failure_ = FileResultText(failed);
+        return kFileCannotLoad;
+    }
     preview_stamp_ = {};
     if (stamped) {
         preview_stamp_ = {uint64_t(before.st_dev), uint64_t(before.st_ino),

@@ -1,9 +1,10 @@
 // cOptions::ProcessPics: the job itself, for one file or every picture of a folder.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
-#include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -19,12 +20,6 @@ namespace {
 
 constexpr const char* kLineBreak = "\r\n";
 
-// True when both paths name one existing file (also through links or "." parts).
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
-
 std::vector<std::string> SplitList(const std::string& list) {
     std::vector<std::string> names;
     if (list.empty()) return names;
@@ -38,19 +33,69 @@ std::vector<std::string> SplitList(const std::string& list) {
     return names;
 }
 
+FileResult Failed(int32_t code, FileStep step, int error = 0) {
+    FileResult r;
+    r.code = code;
+    r.step = step;
+    r.error = error;
+    return r;
+}
+
+std::string SystemText(int error) { return std::generic_category().message(error); }
+
 }  // namespace
 
+int32_t BitmapFailureCode(int32_t create_dib_result) {
+    if (create_dib_result == image::kDibNoSurface || create_dib_result == 2) return kFileNoBitmap;
+    if (create_dib_result == image::kDibInvalidParameter) return kFileBitmapRefused;
+    return kFileBitmapFailed;
+}
+
+std::string FileResultText(const FileResult& result) {
+    switch (result.step) {
+        case FileStep::kDone: return {};
+        case FileStep::kLoad:
+            if (result.error == image::kFileChanged) return "the file changed while it was read";
+            if (result.error != 0) return SystemText(result.error);
+            return "not a BMP, JPG or GIF picture that can be read";
+        case FileStep::kBitmap: return "no memory for the picture";
+        case FileStep::kMount: return "the mounted picture could not be made";
+        case FileStep::kCrop: return "the crop leaves no picture";
+        case FileStep::kResize: return "the resized picture could not be made";
+        case FileStep::kWrite: break;
+    }
+    std::string text;
+    switch (result.code) {
+        case image::kWriteEmptyBuffer: return "nothing to write";
+        case image::kWriteCannotCreate: text = "no file can be made in the output folder"; break;
+        case image::kWriteFailed: text = "writing the file failed"; break;
+        case image::kWriteCannotCommit: text = "the finished file could not be put in place"; break;
+        default: text = "writing the file failed"; break;
+    }
+    if (result.error != 0) text += ": " + SystemText(result.error);
+    return text;
+}
+
 void cOptions::ProcessPics() {
+    // Window events run between pictures; a second press must not start a run inside this one.
+    if (running_) return;
+    // Those events may also drop the windows' reference to this job (a new drop makes a new
+    // one); the run keeps its own until it returns.
+    const std::shared_ptr<cOptions> keep_alive = weak_from_this().lock();
+    running_ = true;
     error_text_.clear();
+    failures_.clear();
+    output_folder_error_ = 0;
+    error_log_error_ = 0;
     windows_.SetNewName("");
     outcome_ = RunOutcome::kNotRun;
-    failed_ = 0;
     ReadOptions();
     if (drop_type_ == kDropFile) ProcessSingleFile();
     else if (drop_type_ == kDropFolder) ProcessFolder();
+    running_ = false;
 }
 
-cOptions::FileJob cOptions::MakeFileJob() {
+cOptions::FileJob cOptions::MakeFileJob(int32_t threads) {
     const OptionControls c = windows_.ReadControls();
     FileJob job;
     job.crop = c.CkCrop;
@@ -68,7 +113,12 @@ cOptions::FileJob cOptions::MakeFileJob() {
     job.resize_hq = resize_hq_;
     job.file_type = file_type_;
     job.jpg_quality = jpg_quality_;
+    job.threads = threads;
     return job;
+}
+
+void cOptions::AddFailure(const std::string& source, const FileResult& result) {
+    failures_.push_back({source, result.code, FileResultText(result)});
 }
 
 void cOptions::ProcessSingleFile() {
@@ -87,26 +137,27 @@ void cOptions::ProcessSingleFile() {
     dest_file_ = dest_folder_ + dest_file_name_ + file_ext_;
     dest_file_name_ += file_ext_;
 
-    if (shell::FileExists(dest_file_)) {
-        if (!windows_.Ask("File exists:" + std::string(kLineBreak) + dest_file_ + kLineBreak +
-                          "Overwrite?")) {
-            outcome_ = RunOutcome::kCancelled;
-            return;
-        }
-        // When the output is the source itself it must survive until it has been read; the
-        // finished output replaces it then.
-        if (!SameFile(dest_file_, old_file_path_)) shell::KillFile(dest_file_);
+    // A confirmed overwrite deletes nothing: the old output stays until the finished new file
+    // replaces it, so a write that fails (a full disk) loses nothing. When the output is the
+    // source itself, the source is read before it is replaced.
+    if (shell::FileExists(dest_file_) &&
+        !windows_.Ask("File exists:" + std::string(kLineBreak) + dest_file_ + kLineBreak +
+                      "Overwrite?")) {
+        outcome_ = RunOutcome::kCancelled;
+        return;
     }
 
     // The preview holds the picture exactly as a new decode would give it; reusing it saves
     // decoding the file twice, as long as the file has not changed since.
-    const FileResult result = ProcessFile(MakeFileJob(), old_file_path_, dest_file_,
-                                          PreviewIsCurrent() ? &preview_pic_ : nullptr);
+    const std::vector<RecordedTool> tools = RecordedTools();
+    std::vector<uint8_t> file_bytes;
+    const FileResult result =
+        ProcessFile(MakeFileJob(image::kAllCores), tools, old_file_path_, dest_file_,
+                    PreviewIsCurrent() ? &preview_pic_ : nullptr, file_bytes);
     TakeFileResult(result);
-    last_file_code_ = result.code;
     outcome_ = RunOutcome::kFinished;
-    if (result.code != 0) {
-        failed_ = 1;
+    if (result.code != kFileWritten) {
+        AddFailure(old_file_path_, result);
         windows_.SetReport("Error processing file - Err. " + std::to_string(result.code));
         return;
     }
@@ -146,106 +197,142 @@ void cOptions::ProcessFolder() {
         outcome_ = RunOutcome::kNoPictures;
         return;
     }
-    mkdir(dest_folder_.c_str(), 0777);
+    // Each picture's write then fails on its own with its code, as the error log shows; the
+    // reason is kept for the command line.
+    if (mkdir(dest_folder_.c_str(), 0777) != 0) {
+        const int error = errno;
+        if (!shell::FolderExists(dest_folder_)) output_folder_error_ = error;
+    }
     shell::AddBackslash(dest_folder_);
 
-    const int total = int(source_list_.size());
+    // The run works on its own copies: window events between pictures may record or clear tools,
+    // or start loading something else, without reaching the pictures being worked on.
+    const std::vector<RecordedTool> tools = RecordedTools();
+    const std::vector<std::string> sources = source_list_, dests = dest_list_;
+    const int total = int(sources.size());
     int done = 0;
+    bool stop = false;
     // Results are taken strictly in list order, so labels, error text and log come out the
     // same however many pictures are worked on at once.
     auto take = [&](int i, const FileResult& result) {
         TakeFileResult(result);
-        if (result.code != 0) {
-            ++failed_;
-            error_text_ += source_list_[size_t(i)] + " - Error: " + std::to_string(result.code) +
+        if (result.code != kFileWritten) {
+            AddFailure(sources[size_t(i)], result);
+            error_text_ += sources[size_t(i)] + " - Error: " + std::to_string(result.code) +
                            kLineBreak;
         } else {
             ++done;
             windows_.SetReport("  " + std::to_string(done) + " files processed");
         }
         windows_.PictureFinished(i + 1, total);
+        if (stop) return;
         windows_.ProcessPendingEvents();
+        stop = windows_.CloseRequested();
     };
 
+    int taken = 0;
     auto one_after_another = [&] {
-        for (int i = 0; i < total; ++i)
-            take(i, ProcessFile(MakeFileJob(), source_list_[size_t(i)], dest_list_[size_t(i)]));
+        std::vector<uint8_t> file_bytes;
+        for (; taken < total && !stop; ++taken) {
+            take(taken, ProcessFile(MakeFileJob(image::kAllCores), tools, sources[size_t(taken)],
+                                    dests[size_t(taken)], nullptr, file_bytes));
+        }
     };
     if (jobs_ <= 1 || total == 1) {
         one_after_another();
     } else {
-        std::mutex mutex;
-        std::condition_variable changed;
-        std::deque<std::pair<int, FileJob>> queue;
-        std::vector<std::optional<FileResult>> results(static_cast<size_t>(total));
-        bool closing = false;
-        int finished = 0;  // pictures whose worker is done with them
-        auto worker = [&] {
-            for (;;) {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return closing || !queue.empty(); });
-                if (queue.empty()) return;
-                auto [i, job] = std::move(queue.front());
-                queue.pop_front();
-                lock.unlock();
-                FileResult r = ProcessFile(job, source_list_[size_t(i)], dest_list_[size_t(i)]);
-                lock.lock();
-                results[size_t(i)] = r;
-                ++finished;
-                changed.notify_all();
-            }
-        };
-        std::vector<std::jthread> threads;
-        try {
-            for (int w = 0; w < std::min(jobs_, total); ++w) threads.emplace_back(worker);
-        } catch (const std::system_error&) {
-            // The system gave fewer threads than asked for; work with those there are.
-        }
-        const int workers = static_cast<int>(threads.size());
-        if (workers == 0) one_after_another();
-        int dispatched = 0;
-        for (int next = 0; workers > 0 && next < total; ++next) {
-            FileResult r;
-            for (;;) {
-                // Keep every worker busy: a finished picture frees its worker even while an
-                // earlier, slower one still holds up the in-order reporting. Pictures being
-                // worked on never outnumber the workers.
-                while (dispatched < total) {
-                    {
-                        std::lock_guard lock(mutex);
-                        if (dispatched - finished >= workers) break;
-                    }
-                    FileJob job = MakeFileJob();
-                    std::lock_guard lock(mutex);
-                    queue.emplace_back(dispatched++, job);
-                    changed.notify_all();
-                }
-                std::unique_lock lock(mutex);
-                if (results[size_t(next)].has_value()) {
-                    r = *results[size_t(next)];
-                    break;
-                }
-                const int seen = finished;
-                changed.wait(lock, [&] { return finished != seen; });
-            }
-            take(next, r);
-        }
-        {
-            std::lock_guard lock(mutex);
-            closing = true;
-            changed.notify_all();
-        }
+        if (!RunInParallel(tools, sources, dests, take, stop, taken)) one_after_another();
     }
 
-    outcome_ = RunOutcome::kFinished;
+    outcome_ = taken < total ? RunOutcome::kStopped : RunOutcome::kFinished;
     windows_.SetReport("  " + std::to_string(done) + " files processed");
     windows_.SetNewName("Folder: " + dest_folder_name_);
     if (!error_text_.empty()) {
         const std::string log = WriteErrorLog();
-        if (!log.empty())
+        // The program is closing when a run stops: no message holds it up then.
+        if (!log.empty() && outcome_ == RunOutcome::kFinished)
             windows_.Inform("Errors with some files processed. Error log saved as:" +
                             std::string(kLineBreak) + log);
     }
+}
+
+bool cOptions::RunInParallel(std::span<const RecordedTool> tools,
+                             const std::vector<std::string>& sources,
+                             const std::vector<std::string>& dests,
+                             const std::function<void(int, const FileResult&)>& take,
+                             const bool& stop, int& taken) {
+    const int total = int(sources.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<int, FileJob>> queue;
+    std::vector<std::optional<FileResult>> results(static_cast<size_t>(total));
+    bool closing = false;
+    int finished = 0;  // pictures whose worker is done with them
+    auto worker = [&] {
+        std::vector<uint8_t> file_bytes;  // one allocation for every file this worker reads
+        for (;;) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return closing || !queue.empty(); });
+            if (queue.empty()) return;
+            auto [i, job] = std::move(queue.front());
+            queue.pop_front();
+            lock.unlock();
+            FileResult r =
+                ProcessFile(job, tools, sources[size_t(i)], dests[size_t(i)], nullptr, file_bytes);
+            lock.lock();
+            results[size_t(i)] = r;
+            ++finished;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::jthread> threads;
+    try {
+        for (int w = 0; w < std::min(jobs_, total); ++w) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+        // The system gave fewer threads than asked for; work with those there are.
+    }
+    const int workers = static_cast<int>(threads.size());
+    // The workers share the cores; a picture's operations do not start threads of their own.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const int32_t threads_each = std::max<int32_t>(1, int32_t(cores) / std::max(1, workers));
+
+    int dispatched = 0;
+    for (int next = 0; workers > 0 && next < total; ++next) {
+        FileResult r;
+        for (;;) {
+            // Keep every worker busy: a finished picture frees its worker even while an earlier,
+            // slower one still holds up the in-order reporting. Pictures being worked on never
+            // outnumber the workers. Once the windows ask to close, nothing new is begun.
+            while (!stop && dispatched < total) {
+                {
+                    std::lock_guard lock(mutex);
+                    if (dispatched - finished >= workers) break;
+                }
+                FileJob job = MakeFileJob(threads_each);
+                std::lock_guard lock(mutex);
+                queue.emplace_back(dispatched++, std::move(job));
+                changed.notify_all();
+            }
+            if (next >= dispatched) break;
+            std::unique_lock lock(mutex);
+            if (results[size_t(next)].has_value()) {
+                r = *results[size_t(next)];
+                break;
+            }
+            const int seen = finished;
+            changed.wait(lock, [&] { return finished != seen; });
+        }
+        if (next >= dispatched) break;
+        take(next, r);
+        taken = next + 1;
+    }
+    {
+        std::lock_guard lock(mutex);
+        closing = true;
+        changed.notify_all();
+    }
+    threads.clear();  // joins
+    return workers > 0;
 }
 
 void cOptions::TakeFileResult(const FileResult& result) {
@@ -254,20 +341,18 @@ void cOptions::TakeFileResult(const FileResult& result) {
     ShowGeometry(result.geometry);
 }
 
-cOptions::FileResult cOptions::ProcessFile(const FileJob& job, const std::string& Src,
-                                           const std::string& Dst,
-                                           const image::cImage* loaded) const {
+FileResult cOptions::ProcessFile(const FileJob& job, std::span<const RecordedTool> tools,
+                                 const std::string& Src, const std::string& Dst,
+                                 const image::cImage* loaded, std::vector<uint8_t>& file_bytes) {
     FileResult result;
     image::cImage picture;
     if (loaded) {
         picture = *loaded;
-    } else if (picture.LoadPicture(Src) != image::kDibOk) {
-        result.code = 1;
-        return result;
-    }
-    if (!picture.PicValid()) {
-        result.code = 1;
-        return result;
+        if (!picture.PicValid()) return Failed(kFileBitmapFailed, FileStep::kBitmap);
+    } else {
+        int why = 0;
+        if (picture.LoadPicture(Src, file_bytes, why) != image::kDibOk)
+            return Failed(kFileCannotLoad, FileStep::kLoad, why);
     }
     const int32_t W = picture.Width(), H = picture.Height();
     int32_t CW = W, CH = H;
@@ -282,7 +367,8 @@ cOptions::FileResult cOptions::ProcessFile(const FileJob& job, const std::string
             picture = picture.MountPic(g.MountWide, g.MountHigh, g.MountX, g.MountY, W, H,
                                        job.mount_color);
             if (!picture.PicValid()) {
-                result.code = 5;
+                result.code = kFileMountFailed;
+                result.step = FileStep::kMount;
                 return result;
             }
         } else {
@@ -295,44 +381,50 @@ cOptions::FileResult cOptions::ProcessFile(const FileJob& job, const std::string
             if (!picture.CropInPlace(X, Y, g.CropWide, g.CropHigh))
                 picture = picture.CropPic(0, 0, g.CropWide, g.CropHigh, X, Y);
             if (!picture.PicValid()) {
-                result.code = 6;
+                result.code = kFileCropFailed;
+                result.step = FileStep::kCrop;
                 return result;
             }
         }
     }
 
-    for (int i = 0; i < kCustomOpSlots && op_types_[size_t(i)] != kOpNone; ++i)
-        ReplayCustomOp(i, picture, CW, CH);
+    for (const RecordedTool& tool : tools)
+        ReplayOp(tool.code, tool.info, picture, CW, CH, job.threads);
 
     if (job.resize && job.resize_size > 0) {
         int32_t width = 0, height = 0;
         ResizeTarget(CW, CH, job.resize_size, width, height);
-        picture = picture.Resize(width, height, job.resize_hq);
+        picture = picture.Resize(width, height, job.resize_hq, job.threads);
         if (!picture.PicValid()) {
-            result.code = 7;
+            result.code = kFileResizeFailed;
+            result.step = FileStep::kResize;
             return result;
         }
     }
 
     // The writers replace an existing file only once the new one is complete.
-    if (job.file_type == 1) {
-        (void)picture.WriteBMP(Dst);
-        result.code = 0;
-    } else {
-        result.code = picture.WriteJPG(Dst, job.jpg_quality);
+    result.code = job.file_type == 1 ? picture.WriteBMP(Dst) : picture.WriteJPG(Dst, job.jpg_quality);
+    if (result.code != kFileWritten) {
+        result.step = FileStep::kWrite;
+        result.error = errno;
     }
     return result;
 }
 
 std::string cOptions::WriteErrorLog() {
-    if (!shell::FolderExists(dest_folder_)) return {};
+    if (!shell::FolderExists(dest_folder_)) {
+        error_log_error_ = output_folder_error_ != 0 ? output_folder_error_ : ENOENT;
+        return {};
+    }
     const std::string path = dest_folder_ + kErrorLogName;
     shell::KillFile(path);
     image::AtomicFile log(path);
-    if (!log.ok()) return {};
     const std::string text = error_text_ + kLineBreak;
-    fwrite(text.data(), 1, text.size(), log.file());
-    if (!log.Commit()) return {};
+    if (!log.ok() || fwrite(text.data(), 1, text.size(), log.file()) != text.size() ||
+        !log.Commit()) {
+        error_log_error_ = errno != 0 ? errno : EIO;
+        return {};
+    }
     return path;
 }
 

@@ -4,12 +4,12 @@
 namespace pictorra::options {
 
 void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, int32_t W,
-              int32_t H) {
+              int32_t H, int32_t threads) {
     switch (code) {
-        case kOpLighten: picture.LightenPic(kLightenPercent); break;
+        case kOpLighten: picture.LightenPic(kLightenPercent, threads); break;
         case kOpDarken: picture.DarkenPic(kDarkenPart255); break;
-        case kOpSharpen: picture.SharpenPic(true); break;
-        case kOpSoften: picture.SharpenPic(false); break;
+        case kOpSharpen: picture.SharpenPic(true, threads); break;
+        case kOpSoften: picture.SharpenPic(false, threads); break;
         case kOpBorder:
             if (info.LThick != 0) picture.BorderPic(W, H, 0, 0, info.LThick, info.LCol);
             break;
@@ -26,10 +26,11 @@ void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, in
     }
 }
 
-void cOptions::ReplayCustomOp(int index, image::cImage& picture, int32_t W, int32_t H) const {
-    const int32_t code = op_types_[size_t(index)];
-    if (code == kOpNone) return;
-    ReplayOp(code, op_records_[size_t(index)], picture, W, H);
+std::vector<cOptions::RecordedTool> cOptions::RecordedTools() const {
+    std::vector<RecordedTool> tools;
+    for (int i = 0; i < kCustomOpSlots && op_types_[size_t(i)] != kOpNone; ++i)
+        tools.push_back({op_types_[size_t(i)], op_records_[size_t(i)]});
+    return tools;
 }
 
 bool cOptions::ToolFrame(image::cImage& backup, image::cImage& work) {

@@ -42,9 +42,9 @@ protected:
 
 TEST_F(CliRun, ExitStatuses) {
     const std::string good = Folder("good"), mixed = Folder("mixed"), text = Folder("text");
-    ASSERT_TRUE(Noise(60, 40, 1).WriteBMP(good + "/a.bmp"));
-    ASSERT_TRUE(Noise(40, 60, 2).WriteBMP(good + "/b b.bmp"));
-    ASSERT_TRUE(Noise(60, 40, 3).WriteBMP(mixed + "/a.bmp"));
+    ASSERT_EQ(Noise(60, 40, 1).WriteBMP(good + "/a.bmp"), 0);
+    ASSERT_EQ(Noise(40, 60, 2).WriteBMP(good + "/b b.bmp"), 0);
+    ASSERT_EQ(Noise(60, 40, 3).WriteBMP(mixed + "/a.bmp"), 0);
     WriteFileBytes(mixed + "/broken.jpg", {0xFF, 0xD8, 0xFF});
     WriteFileBytes(text + "/read me.txt", {'x'});
     const std::vector<std::string> ez = {"--crop", "4x6", "--resize", "ez", good};

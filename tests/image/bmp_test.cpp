@@ -256,7 +256,7 @@ TEST(WriteBmp, WritesTheHeaderAndTheRowsAsHeld) {
     for (const auto& [w, h, size] : {std::tuple{3, 2, 78u}, {4, 1, 66u}, {640, 480, 921654u}}) {
         SCOPED_TRACE(size);
         const cImage img = MakeImage(w, h, Colour);
-        ASSERT_TRUE(img.WriteBMP(path));
+        ASSERT_EQ(img.WriteBMP(path), 0);
         Bytes want = {'B', 'M'};
         for (uint32_t v : {size, 0u, 54u, 40u, uint32_t(w), uint32_t(h)}) Put(want, v, 4);
         Put(want, 1 | 24 << 16, 4);  // planes, bits
@@ -274,8 +274,8 @@ TEST(WriteBmp, WritesTheHeaderAndTheRowsAsHeld) {
 
 TEST(WriteBmp, NoFileFromAnEmptyBufferOrIntoAMissingFolder) {
     const TempDir dir;
-    EXPECT_FALSE(cImage().WriteBMP(dir.File("a.bmp")));
-    EXPECT_TRUE(MakeImage(3, 2, Colour).WriteBMP(dir.File("missing/a.bmp")));  // not reported
+    EXPECT_EQ(cImage().WriteBMP(dir.File("a.bmp")), pictorra::image::kWriteEmptyBuffer);
+    EXPECT_EQ(MakeImage(3, 2, Colour).WriteBMP(dir.File("missing/a.bmp")), pictorra::image::kWriteCannotCreate);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

@@ -60,7 +60,7 @@ protected:
         });
     }
     std::string Picture(const std::string& name, int w, int h) {
-        EXPECT_TRUE(Gradient(w, h).WriteBMP(dir.File(name)));
+        EXPECT_EQ(Gradient(w, h).WriteBMP(dir.File(name)), 0);
         return dir.File(name);
     }
     // Loads like a drop on the window; a single file is also shown in the image view. The
@@ -235,7 +235,7 @@ TEST_F(ProcessTest, OutputOverItsChangedSource) {
     windows.answer = true;
     const std::string src = Picture("my photo.bmp", 30, 20);
     Load(src);
-    ASSERT_TRUE(Gradient(12, 9).WriteBMP(src));
+    ASSERT_EQ(Gradient(12, 9).WriteBMP(src), 0);
     job->ProcessPics();
     EXPECT_EQ(windows.new_name, "File: my photo.bmp");
     image::cImage out;
