@@ -66,7 +66,9 @@ int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string
 int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
                   const std::function<void()>& after_size_known) {
     bytes.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO named like a picture must not wait for a writer; it has no
+    // effect on regular files.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return errno;
     struct Closer {
         int fd;

@@ -249,8 +249,8 @@ void cOptions::ProcessFolder() {
     windows_.SetNewName("Folder: " + dest_folder_name_);
     if (!error_text_.empty()) {
         const std::string log = WriteErrorLog();
-        // The program is closing when a run stops: no message holds it up then.
-        if (!log.empty() && outcome_ == RunOutcome::kFinished)
+        // No message holds up a program that is closing.
+        if (!log.empty() && !stop)
             windows_.Inform("Errors with some files processed. Error log saved as:" +
                             std::string(kLineBreak) + log);
     }

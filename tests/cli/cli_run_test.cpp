@@ -1,6 +1,7 @@
 // pictorra-cli end to end: exit statuses, printed texts, and the options reaching the job.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -22,8 +23,11 @@ std::string Quote(const std::string& s) {
 class CliRun : public testing::Test {
 protected:
     // Exit status and output of a run with its own settings folder and no terminal to answer on.
+    // As root it runs without the power to override file permissions, as a user would.
     std::pair<int, std::string> Cli(const std::vector<std::string>& args) {
-        std::string command = "XDG_CONFIG_HOME=" + Quote(dir.File("config")) + " " PICTORRA_CLI;
+        std::string command = "XDG_CONFIG_HOME=" + Quote(dir.File("config"));
+        if (geteuid() == 0) command += " setpriv --bounding-set -dac_override,-dac_read_search";
+        command += " " PICTORRA_CLI;
         for (const auto& a : args) command += " " + Quote(a);
         FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
         std::string out;
@@ -47,11 +51,17 @@ TEST_F(CliRun, ExitStatuses) {
     ASSERT_EQ(Noise(60, 40, 3).WriteBMP(mixed + "/a.bmp"), 0);
     WriteFileBytes(mixed + "/broken.jpg", {0xFF, 0xD8, 0xFF});
     WriteFileBytes(text + "/read me.txt", {'x'});
+    const std::string locked = Folder("locked"), fixed = Folder("fixed");
+    ASSERT_EQ(Noise(60, 40, 4).WriteBMP(fixed + "/a.bmp"), 0);
+    fs::copy_file(fixed + "/a.bmp", mixed + "/secret.bmp");
+    fs::permissions(locked, fs::perms::none);
+    fs::permissions(mixed + "/secret.bmp", fs::perms::none);
+    fs::permissions(fixed, fs::perms::owner_read | fs::perms::owner_exec);
     const std::vector<std::string> ez = {"--crop", "4x6", "--resize", "ez", good};
     const struct {
         std::vector<std::string> args;
         int status;
-        const char* says;
+        std::string says;
     } cases[] = {
         {ez, 0, "  2 files processed"},
         {{"--quiet", mixed}, 1, "Error log saved as:"},
@@ -65,6 +75,10 @@ TEST_F(CliRun, ExitStatuses) {
         {{text}, 4, "No BMP, JPG, or GIF files in folder."},
         {{"--type", "bmp", good + "/a.bmp"}, 0, "File: a-.bmp"},
         {{mixed + "/broken.jpg"}, 1, "Error loading file: Err. 1"},
+        {{mixed + "/secret.bmp"}, 1, "Error loading file: Err. 1 (Permission denied)"},
+        {{"--yes", mixed}, 1, "secret.bmp - Error: 1 (Permission denied)"},
+        {{locked}, 2, "cannot read folder " + locked + ": Permission denied"},
+        {{fixed}, 1, "cannot create folder " + fixed + "/Images-: Permission denied"},
         {{"--yes", "--jobs", "2", "--crop", "5x7", "--orient", "c", "--resize", "300", mixed},
          1, "Folder: Images57c-R300"},
         {{"--help"}, 0, "Usage: pictorra-cli"},
@@ -74,6 +88,7 @@ TEST_F(CliRun, ExitStatuses) {
         EXPECT_EQ(status, c.status) << c.args[0] << ": " << out;
         EXPECT_NE(out.find(c.says), std::string::npos) << c.args[0] << ": " << out;
     }
+    for (const auto& p : {locked, fixed, mixed + "/secret.bmp"}) fs::permissions(p, fs::perms::owner_all);
     EXPECT_TRUE(fs::exists(good + "/Images46e-R640/b b.jpg"));
     // A tool reaches the picture: the output is the source darkened.
     ASSERT_EQ(Cli({"--type", "bmp", "--tool", "darken", "--name", "d", good + "/a.bmp"}).first, 0);
