@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 600
 
 CONFIGURE = cmake -S . -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build run test bench sanitize fuzz install clean format
+.PHONY: all deps build run test bench sanitize fuzz install clean format format-check
 
 all: build
 
@@ -46,8 +46,14 @@ fuzz:
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+SOURCES = git ls-files -z '*.cpp' '*.h'
+
+format: deps
+	$(SOURCES) | xargs -0 clang-format -i
+
+# Fails, naming every place, when a source file is not formatted as `make format` leaves it.
+format-check: deps
+	$(SOURCES) | xargs -0 clang-format --dry-run --Werror
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize $(BUILD)-fuzz

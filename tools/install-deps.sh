@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config clang-format
     libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation

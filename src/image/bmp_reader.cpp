@@ -1,11 +1,12 @@
-// DecodeBmp: our own reader for Windows and OS/2 bitmap files.
+// DecodeBmp: our own reader for BMP files in all their common variants (the OS/2 and the later
+// information headers).
 //
 // Accepted:
 //   * file header "BM"; the pixel array is found at the file header's offset field. The file-size
 //     and image-size fields are ignored (writers get them wrong; the real file size is known).
 //   * information headers of 12 bytes (OS/2 1.x core header: 16-bit sizes, 3-byte palette
 //     entries), 16 and 64 bytes (OS/2 2.x, 4-byte entries), 40, 52, 56, 108 and 124 bytes
-//     (Windows BITMAPINFOHEADER, V2, V3, V4, V5). Other sizes fail.
+//     (BITMAPINFOHEADER and its V2, V3, V4, V5 extensions). Other sizes fail.
 //   * planes 1; 1, 2, 4 and 8 bits with a palette; 16 and 32 bits plain (5-5-5 / 8-8-8) or with
 //     bit-field masks (BI_BITFIELDS, BI_ALPHABITFIELDS: masks after a 40-byte header, inside the
 //     longer ones); 24 bits; RLE8 (8 bits) and RLE4 (4 bits). Alpha is ignored.
@@ -20,7 +21,7 @@
 // Choices where files are ambiguous:
 //   * Palette: biClrUsed entries (0 = 2^bits), at most 2^bits, and never more than fit between the
 //     palette's start and the pixel offset (so an OS/2 file with a short palette works). Indices
-//     beyond the palette give black, as the platform's own loader does with a short colour table.
+//     beyond the palette give black: the picture still loads, and the stray pixels show.
 //   * Bit-field channels of n bits expand to 8 bits as round(v x 255 / (2^n - 1)).
 //   * Uncompressed rows: the last row's padding may be missing; any missing pixel byte fails.
 //   * RLE: a run, an absolute run or a delta that leaves the picture fails. Pixels the stream skips

@@ -1,11 +1,12 @@
 // cImage::DrawText: a caption on the picture, drawn with FreeType from a face
 // found by fontconfig.
 //
-// What the original platform did and how it is done here:
+// The rules, which the preview and every output share so that a caption lands on the same
+// pixels at any size:
 //   * Face: fontconfig picks the installed face for the family name and weight (so "Arial"
 //     gives Liberation Sans, an unknown name the system's default sans face). Only scalable
 //     faces are used. Bold asks for weight 700 (FC_WEIGHT_BOLD); when the face found is not
-//     bold, its outlines are widened horizontally (synthetic bold, as the platform did).
+//     bold, its outlines are widened horizontally (synthetic bold), so bold always shows.
 //   * Size: a positive FontH is the cell height (ascent + descent, from the OS/2 usWinAscent
 //     and usWinDescent when present, else the face's ascender - descender); a negative FontH is
 //     the em height; 0 is a 16-pixel cell. A non-zero FontW scales the glyphs horizontally so
@@ -13,21 +14,19 @@
 //     is |FontW| pixels. Sizes above kMaxPixelSize are drawn at kMaxPixelSize.
 //   * Layout: lines break only at "\r\n", "\n" and "\r"; every line starts at XPt and the next
 //     line's cell starts one cell height lower; the first line's cell top is YPt (device rows,
-//     top-down), so its baseline is YPt + ascent. No wrapping, no kerning (the platform's
-//     DrawTextA applies none by default). Control characters draw nothing. A character the face
+//     top-down), so its baseline is YPt + ascent. No wrapping and no kerning: a caption keeps
+//     the width the user placed it with. Control characters draw nothing. A character the face
 //     lacks is taken from another installed face that has it (fontconfig's choice, at the same
 //     em size and baseline), else the face's missing-glyph box is drawn.
-//   * Clipping: a glyph is drawn only inside its own line's cell rows (the platform clipped the
-//     glyph images at the cell's ascent and descent) and inside the picture; nothing else
+//   * Clipping: a glyph is drawn only inside its own line's cell rows (from the cell's ascent to
+//     its descent, so tall accents never reach into the line above) and inside the picture; nothing else
 //     clips, so a long line runs to the right edge and text may start above or left of the
 //     picture.
 //   * Pixels: anti-aliased coverage a (0..255) blends the text colour c into each channel v as
 //     BlendChannel(v, c, a) = (v * (255 - a) + c * a + 127) / 255, so pixels outside the glyphs
 //     keep their exact values and full coverage gives exactly the colour. Glyphs that overlap
 //     (synthetic bold, combining marks) blend one after the other.
-//   * Deliberate difference: the original's DrawTextA was called without DT_NOPREFIX, so an
-//     '&' there underlined the next character and "&&" drew one '&'. Here every character is
-//     drawn as typed.
+//   * Every character is drawn as typed: '&' is a plain character, not a mnemonic marker.
 //
 // Threads: every call has its own FT_Library and faces. fontconfig is used through
 // FcConfigReference/FcConfigDestroy, which its documentation gives as the thread-safe way to

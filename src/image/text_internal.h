@@ -45,7 +45,8 @@ struct CellMetrics {
 //   FontH > 0: the cell is FontH (at most kMaxPixelSize); the em is chosen so that
 //              ascent + descent scaled equals the cell; ascent = round(FontH * A / (A + D)).
 //   FontH < 0: the em is -FontH (at most kMaxPixelSize); ascent and descent are A and D scaled
-//              and rounded separately (the cell is their sum, as on the original platform).
+//              and rounded separately, and the cell is their sum (a line then has whole-pixel
+//              ascent and descent, whichever way the size was given).
 //   FontH = 0: as kDefaultCellHeight.
 // Rounding is to nearest, halves to even. Degenerate face values are repaired so that the cell
 // is at least 1 pixel and the em at least 1 pixel.

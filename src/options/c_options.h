@@ -42,7 +42,7 @@ enum class RunOutcome {
     kCancelled,     // a question was answered with Cancel
     kNoFiles,       // the folder holds no files
     kNoPictures,    // the folder holds no picture files
-    kFinished,      // every picture was tried; see FailedCount()
+    kFinished,      // every picture was tried; see Failures()
     kStopped,       // the windows asked to close; the pictures not begun were left alone
 };
 
@@ -100,9 +100,7 @@ public:
     // How many pictures of a folder are worked on at once (1 = one after the other). Outputs,
     // messages and the error log are the same for every value.
     void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
-    bool Running() const { return running_; }
     RunOutcome LastOutcome() const { return outcome_; }
-    int FailedCount() const { return int(failures_.size()); }
     const std::vector<PictureFailure>& Failures() const { return failures_; }
     // errno of the output folder's creation in the last folder run, 0 when it was made.
     int OutputFolderError() const { return output_folder_error_; }

@@ -33,9 +33,6 @@ struct FileResult {
     CropGeometry geometry;
 };
 
-// The bitmap code of a buffer that could not be made, from CreateDIB's result.
-int32_t BitmapFailureCode(int32_t create_dib_result);
-
 // Why a picture failed, in a few words ("" when it was written): "Permission denied", "the file
 // changed while it was read", "a write failed: No space left on device".
 std::string FileResultText(const FileResult& result);

@@ -45,12 +45,6 @@ std::string SystemText(int error) { return std::generic_category().message(error
 
 }  // namespace
 
-int32_t BitmapFailureCode(int32_t create_dib_result) {
-    if (create_dib_result == image::kDibNoSurface || create_dib_result == 2) return kFileNoBitmap;
-    if (create_dib_result == image::kDibInvalidParameter) return kFileBitmapRefused;
-    return kFileBitmapFailed;
-}
-
 std::string FileResultText(const FileResult& result) {
     switch (result.step) {
         case FileStep::kDone: return {};

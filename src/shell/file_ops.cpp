@@ -93,7 +93,7 @@ size_t Utf8Length(std::string_view s, size_t i) {
     return n;
 }
 
-// Windows-style wildcard match without regard to ASCII letter case: "*" any run of characters,
+// Wildcard match without regard to ASCII letter case: "*" any run of characters,
 // "?" one character. Greedy with one back-track point, so linear in practice and never
 // exponential.
 bool WildcardMatch(std::string_view name, std::string_view pattern) {
@@ -332,7 +332,7 @@ int16_t ListFiles(const std::string& folder, const std::string& extension, std::
     DIR* dir = fdopendir(fd.get());
     if (!dir) return 0;
     const int dir_fd = fd.Release();  // the stream owns the descriptor now
-    // "*.*" matches every name on Windows, dot or not.
+    // "*.*" means every name, with a dot or without.
     const std::string pattern = "*." + extension;
     const bool every_name = extension.empty() || extension == "*";
 

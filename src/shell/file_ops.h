@@ -2,14 +2,13 @@
 // File and folder utilities of the application shell, on POSIX: existence tests, path splitting,
 // deleting, moving and listing files, deleting a folder tree, and the picture-file test.
 //
-// Paths are UTF-8 std::string with "/" separators (the rules were first written for "\"-separated
-// Windows paths; "/" takes the place of "\" everywhere). A folder path carries no trailing "/"
-// except after AddBackslash. No function here throws or reports an error: a failure gives false, ""
+// Paths are UTF-8 std::string with "/" separators. A folder path carries no trailing "/" except
+// after AddBackslash. No function here throws or reports an error: a failure gives false, ""
 // or 0, or leaves the operation undone (DeleteFolderTree: half done); callers that need certainty
 // test with FileExists / FolderExists afterwards. No state is kept and the process's current folder
 // is never changed, so every function may run on any thread.
 //
-// The Windows file attributes the rules speak of map onto POSIX like this:
+// The file attributes the job speaks of are these on POSIX:
 //   - "folder" is a directory; existence tests follow symbolic links, as opening a file does;
 //   - "read-only" is a missing owner write permission; it is cleared before a delete (only when the
 //     file has no other hard link, so that a name outside the deleted set never changes mode);
@@ -25,9 +24,8 @@ namespace pictorra::shell {
 // The most names ListFiles returns: its count is a 16-bit number, as callers expect.
 inline constexpr int16_t kMaxListedFiles = INT16_MAX;
 
-// True when the path exists (after following symbolic links) and is a regular file. "Not a
-// folder" meant exactly that on Windows; here pipes, sockets and devices are not files either
-// (opening a pipe to read it would wait for a writer). False for "", a missing path, a dangling
+// True when the path exists (after following symbolic links) and is a regular file. Pipes,
+// sockets and devices are not files (opening a pipe to read it would wait for a writer). False for "", a missing path, a dangling
 // link or a path whose parent cannot be searched.
 bool FileExists(const std::string& path);
 
@@ -78,13 +76,12 @@ int16_t ListFiles(const std::string& folder, const std::string& extension, std::
 // folder also readable and searchable) so that their entries can go. Never crosses into another
 // mounted file system. Stops at the first error (an entry that cannot be deleted, a folder that
 // cannot be opened); what was deleted until then stays deleted and the folder remains. Each folder
-// is read once, so the routine always ends. It does not change the current folder first, as a
-// Windows program has to: POSIX removes a folder that is current, and the current folder belongs
-// to the whole process. Nesting deeper than the limit of open files stops it as an error.
+// is read once, so the routine always ends. It never changes the current folder: POSIX removes a
+// folder that is current, and the current folder belongs to every thread of the process. Nesting
+// deeper than the limit of open files stops it as an error.
 void DeleteFolderTree(const std::string& folder);
 
-// Appends "/" to a non-empty path that does not end in "/"; an empty path stays empty. The name
-// is kept from Windows, where the separator is "\", so that callers read the same everywhere.
+// Appends "/" to a non-empty path that does not end in "/"; an empty path stays empty.
 void AddBackslash(std::string& path);
 
 // True when the extension (FileExtension) is BMP, JPG, JPEG or GIF in any ASCII letter case.
