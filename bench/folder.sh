@@ -2,6 +2,8 @@
 # A folder run over the photographs (crop 4 x 6 centre, resize 640, JPG good), timed against
 # ImageMagick and GraphicsMagick doing the same work on the same number of cores, in one run so
 # that the ratios hold on a shared machine. Usage: bench/folder.sh [BUILD] [PHOTOS]
+# With BASELINE=path/to/an/older/pictorra-cli the older build is timed in the same rounds, to
+# show what a change costs or saves.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
@@ -56,6 +58,15 @@ seconds() { /usr/bin/time -f %e "$@" 2>&1 >/dev/null | tail -n 1; }
 peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 for jobs in 1 "$cores"; do
+    if [[ -n "${BASELINE:-}" ]]; then
+        for round in 1 2 3; do
+            rm -rf "$work/in/Images46e-R640"
+            old=$(seconds "$BASELINE" --yes --quiet --jobs "$jobs" --crop 4x6 --resize 640 "$work/in")
+            rm -rf "$work/in/Images46e-R640"
+            new=$(seconds "$cli" --yes --quiet --jobs "$jobs" --crop 4x6 --resize 640 "$work/in")
+            echo "jobs $jobs, round $round: this build $new s, baseline $old s"
+        done
+    fi
     rm -rf "$work/in/Images46e-R640"
     p=$(seconds "$cli" --yes --quiet --jobs "$jobs" --crop 4x6 --resize 640 "$work/in")
     im=$(seconds xargs -P "$jobs" -I{} sh -c {} < "$work/im.cmds")

@@ -39,8 +39,8 @@ void cOptions::ReadOptions() {
         default: jpg_quality_ = 100; break;
     }
     resize_hq_ = c.OpResizeQuality != 0;
-    file_type_ = c.OpType == 0 ? 0 : 1;
-    file_ext_ = file_type_ == 0 ? ".jpg" : ".bmp";
+    file_type_ = c.OpType == 0 ? kFileTypeJpg : kFileTypeBmp;
+    file_ext_ = file_type_ == kFileTypeJpg ? ".jpg" : ".bmp";
     name_orient_ = c.CkOrient;
 }
 

@@ -36,6 +36,10 @@ inline constexpr int32_t kDropFolder = 2;
 
 inline constexpr const char* kErrorLogName = "Pictorra Error Log.txt";
 
+// The output file types (the main window's "JPG" and "BMP").
+inline constexpr int32_t kFileTypeJpg = 0;
+inline constexpr int32_t kFileTypeBmp = 1;
+
 // How the last ProcessPics ended, for the command-line front end.
 enum class RunOutcome {
     kNotRun,        // nothing loaded

@@ -397,7 +397,8 @@ FileResult cOptions::ProcessFile(const FileJob& job, std::span<const RecordedToo
     }
 
     // The writers replace an existing file only once the new one is complete.
-    result.code = job.file_type == 1 ? picture.WriteBMP(Dst) : picture.WriteJPG(Dst, job.jpg_quality);
+    result.code = job.file_type == kFileTypeBmp ? picture.WriteBMP(Dst)
+                                                : picture.WriteJPG(Dst, job.jpg_quality);
     if (result.code != kFileWritten) {
         result.step = FileStep::kWrite;
         result.error = errno;
