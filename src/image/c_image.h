@@ -17,6 +17,12 @@
 // result buffer.
 //
 // The engine keeps no global state, so different instances may be used from different threads.
+//
+// Threads: LightenPic, SharpenPic and Resize take a thread budget. 1 runs the operation on the
+// calling thread and starts no thread; kAllCores lets it use every core; a budget above the
+// core count is cut to it. A run over a folder, which already works on one picture per core,
+// passes 1; a single picture passes kAllCores. Small pictures stay on the calling thread
+// whatever the budget. The bytes never depend on the budget.
 
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +62,8 @@ inline constexpr int32_t kMaxLoadSide = 65535;
 
 // Row stride for a width, in one place.
 constexpr int64_t StrideFor(int64_t width) { return (width * 3 + 3) & ~int64_t{3}; }
+
+inline constexpr int32_t kAllCores = 0;  // an operation may use every core
 
 class cImage {
 public:
@@ -129,8 +137,8 @@ public:
 
     // ---- tonal operations (in place) -------------------------------------------------------
     void DarkenPic(int32_t Part255);
-    void LightenPic(int32_t LPerc);
-    void SharpenPic(bool IfSharpen);
+    void LightenPic(int32_t LPerc, int32_t Threads = kAllCores);
+    void SharpenPic(bool IfSharpen, int32_t Threads = kAllCores);
 
     // ---- bands (in place; YSt and LHigh are memory rows counted from the bottom) --------------
     void BevelPic(int32_t LWide, int32_t LHigh, int32_t XSt, int32_t YSt, int32_t LThick,
@@ -147,7 +155,8 @@ public:
     // ---- resize --------------------------------------------------------------------------
     // A new LWidth x LHeight buffer: linear (standard) or cubic (high quality) resampling.
     // Empty when the new buffer cannot be created.
-    [[nodiscard]] cImage Resize(int32_t LWidth, int32_t LHeight, bool HighQuality) const;
+    [[nodiscard]] cImage Resize(int32_t LWidth, int32_t LHeight, bool HighQuality,
+                                int32_t Threads = kAllCores) const;
 
 private:
     struct FreeBits {

@@ -11,8 +11,9 @@
 //   * SharpenPic: the 3 x 3 convolution in place, with the results of the column-major
 //     order (the walk differs, the bytes do not; see SharpenInPlace).
 // Large pictures take faster routes to the same bytes: LightenPic computes the part that depends
-// only on (max, min) once per pair and splits the rows over two threads; SharpenPic shares its
-// band walk between two threads. The tests check both against literal transcriptions.
+// only on (max, min) once per pair and splits the rows over the threads its budget allows (see
+// row_split.h); SharpenPic shares its band walk between threads. The tests check both against
+// literal transcriptions.
 // A result that does not fit a byte (only possible with parameters the tools never pass: Part255
 // outside 0..255, LPerc below -100) leaves that byte unchanged, as a failing step is skipped
 // rather than stored.
@@ -436,11 +437,11 @@ void WalkEveryOtherBand(const BandWalk& walk, int32_t first,
 constexpr int64_t kSharpenThreadPixels = int64_t{1} << 18;
 
 template <bool kSharpen>
-void SharpenInPlace(PixelView view) {
+void SharpenInPlace(PixelView view, int32_t budget) {
     const int32_t w = view.width, h = view.height;
     if (w < 3 || h < 3) return;
     const BandWalk walk{view, (w - 2) + (h - 2)};
-    if (int64_t{w} * h >= kSharpenThreadPixels && std::thread::hardware_concurrency() >= 2) {
+    if (int64_t{w} * h >= kSharpenThreadPixels && detail::ThreadsFor(budget) >= 2) {
         std::vector<std::atomic<int32_t>> finished(size_t(walk.Count()));
         for (auto& f : finished) f.store(-1, std::memory_order_relaxed);
         std::thread worker;
@@ -482,7 +483,7 @@ void cImage::DarkenPic(int32_t Part255) {
     }
 }
 
-void cImage::LightenPic(int32_t LPerc) {
+void cImage::LightenPic(int32_t LPerc, int32_t Threads) {
     if (!PicValid()) return;
     const std::array<float, 256> unit = UnitTable();
     const double factor = double(LPerc) / 100 + 1;
@@ -490,7 +491,7 @@ void cImage::LightenPic(int32_t LPerc) {
     const int64_t pixels = int64_t{view.width} * view.height;
     if (pixels >= kLightenTablePixels) {
         const std::vector<PairEntry> table = PairTable(unit, factor);
-        detail::SplitRows(view.height, pixels, [&](int32_t first, int32_t end) {
+        detail::SplitRows(view.height, pixels, Threads, [&](int32_t first, int32_t end) {
             for (int32_t dib_row = first; dib_row < end; ++dib_row) {
                 uint8_t* p = view.DibRow(dib_row);
                 for (int32_t c = 0; c < view.width; ++c, p += 3) {
@@ -515,12 +516,12 @@ void cImage::LightenPic(int32_t LPerc) {
     }
 }
 
-void cImage::SharpenPic(bool IfSharpen) {
+void cImage::SharpenPic(bool IfSharpen, int32_t Threads) {
     if (!PicValid()) return;
     if (IfSharpen) {
-        SharpenInPlace<true>(View());
+        SharpenInPlace<true>(View(), Threads);
     } else {
-        SharpenInPlace<false>(View());
+        SharpenInPlace<false>(View(), Threads);
     }
 }
 
