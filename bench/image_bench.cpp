@@ -1,12 +1,15 @@
 // Benchmarks of the image engine's pixel operations on a 12-megapixel picture, with the JPEG
 // decode of a picture of the same size as the yardstick (the budget: a folder run should
-// cost little more than decoding its pictures).
+// cost little more than decoding its pictures), and of the threaded operations on a 20-megapixel
+// picture with both thread budgets: every core (a single picture) and one thread (each picture of
+// a folder run, where the workers already use the cores).
 //
 // The pictures are generated, so the benchmarks run anywhere. When the shared photos are present
 // the decode yardstick is also measured on a real baseline photograph, and when the engine can
 // load JPEG files the operations are also measured on a decoded photograph.
 //
-// Timings are wall-clock (the resampler and LightenPic use two threads).
+// Timings are wall-clock (the resampler, LightenPic and SharpenPic use every core unless told
+// otherwise).
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
@@ -26,33 +29,39 @@
 namespace {
 
 using pictorra::image::cImage;
+using pictorra::image::kAllCores;
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
-
-// A photograph-like 4000 x 3000 picture: smooth colour gradients, a few hard edges, and noise, so
-// that neither the tonal operations nor the JPEG coder see unnaturally uniform data.
-const cImage& Generated() {
-    static const cImage picture = [] {
-        cImage img;
-        if (img.CreateDIB(kWidth, kHeight) != 0) return img;
-        uint32_t seed = 12345;
-        for (int row = 0; row < kHeight; ++row) {
-            uint8_t* p = img.View().DibRow(row);
-            for (int x = 0; x < kWidth; ++x, p += 3) {
-                seed = seed * 1664525u + 1013904223u;
-                const int noise = int(seed >> 28) - 8;
-                const bool sky = row > kHeight / 2 + (x % 700) / 5;
-                const int blue = sky ? 200 - row / 40 : 40 + (x / 30) % 60;
-                const int green = sky ? 150 + row / 60 : 90 + (row / 25) % 80;
-                const int red = sky ? 90 : 60 + ((x + row) / 45) % 120;
-                p[0] = uint8_t(std::clamp(blue + noise, 0, 255));
-                p[1] = uint8_t(std::clamp(green + noise, 0, 255));
-                p[2] = uint8_t(std::clamp(red + noise, 0, 255));
-            }
+// A photograph-like picture: smooth colour gradients, a few hard edges, and noise, so that
+// neither the tonal operations nor the JPEG coder see unnaturally uniform data.
+cImage MakeGenerated(int width, int height) {
+    cImage img;
+    if (img.CreateDIB(width, height) != 0) return img;
+    uint32_t seed = 12345;
+    for (int row = 0; row < height; ++row) {
+        uint8_t* p = img.View().DibRow(row);
+        for (int x = 0; x < width; ++x, p += 3) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28) - 8;
+            const bool sky = row > height / 2 + (x % 700) / 5;
+            const int blue = sky ? 200 - row / 40 : 40 + (x / 30) % 60;
+            const int green = sky ? 150 + row / 60 : 90 + (row / 25) % 80;
+            const int red = sky ? 90 : 60 + ((x + row) / 45) % 120;
+            p[0] = uint8_t(std::clamp(blue + noise, 0, 255));
+            p[1] = uint8_t(std::clamp(green + noise, 0, 255));
+            p[2] = uint8_t(std::clamp(red + noise, 0, 255));
         }
-        return img;
-    }();
+    }
+    return img;
+}
+
+const cImage& Generated() {
+    static const cImage picture = MakeGenerated(4000, 3000);
+    return picture;
+}
+
+// The size of the shared baseline photograph.
+const cImage& Generated20MP() {
+    static const cImage picture = MakeGenerated(5472, 3648);
     return picture;
 }
 
@@ -102,13 +111,14 @@ BENCHMARK(BM_JpegDecodePhotoBaseline20MP)->Unit(benchmark::kMillisecond)->UseRea
 
 // ---- the engine's operations -----------------------------------------------------------------
 
-void Resize(benchmark::State& state, const cImage& src, bool high) {
+void Resize(benchmark::State& state, const cImage& src, bool high, int width = 640,
+            int height = 427, int32_t threads = kAllCores) {
     if (!src.PicValid()) {
         state.SkipWithError("no picture (needs the shared photos and a JPEG decoder)");
         return;
     }
     for (auto _ : state) {
-        cImage out = src.Resize(640, 427, high);
+        cImage out = src.Resize(width, height, high, threads);
         benchmark::DoNotOptimize(out.DIBitsPtr());
     }
 }
@@ -150,6 +160,29 @@ BENCHMARK(BM_Lighten)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Darken)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Soften)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 20 MP with the thread budget state.range(0): 0 every core, 1 the calling thread only. The
+// resize makes a 4 x 6 inch print at 300 dpi.
+int32_t Budget(const benchmark::State& state) { return static_cast<int32_t>(state.range(0)); }
+void BM_Lighten20MP(benchmark::State& state) {
+    InPlace(state, Generated20MP(), [t = Budget(state)](cImage& img) { img.LightenPic(10, t); });
+}
+void BM_Sharpen20MP(benchmark::State& state) {
+    InPlace(state, Generated20MP(), [t = Budget(state)](cImage& img) { img.SharpenPic(true, t); });
+}
+void BM_ResizeHigh20MP(benchmark::State& state) {
+    Resize(state, Generated20MP(), true, 1800, 1200, Budget(state));
+}
+void BM_ResizeStandard20MP(benchmark::State& state) {
+    Resize(state, Generated20MP(), false, 1800, 1200, Budget(state));
+}
+void BothBudgets(benchmark::internal::Benchmark* b) {
+    b->Arg(kAllCores)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+BENCHMARK(BM_Lighten20MP)->Apply(BothBudgets);
+BENCHMARK(BM_Sharpen20MP)->Apply(BothBudgets);
+BENCHMARK(BM_ResizeHigh20MP)->Apply(BothBudgets);
+BENCHMARK(BM_ResizeStandard20MP)->Apply(BothBudgets);
 
 // The same operations on a decoded photograph, once the engine can load JPEG files.
 const cImage& Photo() {

@@ -17,6 +17,12 @@
 // result buffer.
 //
 // The engine keeps no global state, so different instances may be used from different threads.
+//
+// Threads: LightenPic, SharpenPic and Resize take a thread budget. 1 runs the operation on the
+// calling thread and starts no thread; kAllCores lets it use every core; a budget above the
+// core count is cut to it. A run over a folder, which already works on one picture per core,
+// passes 1; a single picture passes kAllCores. Small pictures stay on the calling thread
+// whatever the budget. The bytes never depend on the budget.
 
 #include <cstddef>
 #include <cstdint>
@@ -69,14 +75,14 @@ inline constexpr int kFileChanged = -1;
 int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
                   const std::function<void()>& after_size_known = {});
 
-inline constexpr int32_t kAllCores = 0;  // an operation may use every core
-
 // Largest picture the loaders accept; checked from the file header before any large allocation.
 inline constexpr int64_t kMaxLoadPixels = int64_t{1} << 27;  // 134,217,728
 inline constexpr int32_t kMaxLoadSide = 65535;
 
 // Row stride for a width, in one place.
 constexpr int64_t StrideFor(int64_t width) { return (width * 3 + 3) & ~int64_t{3}; }
+
+inline constexpr int32_t kAllCores = 0;  // an operation may use every core
 
 class cImage {
 public:

@@ -16,7 +16,7 @@
 //   * K(dx - i) and K(j - dy) depend only on the destination column and row, so they and the
 //     clamped source offsets are computed once per column and once per row. The products and
 //     the order of the additions are unchanged.
-//   * Destination rows are independent, so they are split over two threads.
+//   * Destination rows are independent, so they are split over the threads the budget allows.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -80,7 +80,7 @@ std::vector<AxisTaps<kTaps>> MakeAxis(int32_t source, int32_t target, double (*k
 }
 
 template <int kTaps, int kFirstTap, bool kClamp>
-void Resample(ConstPixelView src, PixelView dst, double (*kernel)(double)) {
+void Resample(ConstPixelView src, PixelView dst, double (*kernel)(double), int32_t threads) {
     const auto columns = MakeAxis<kTaps, kFirstTap, false>(src.width, dst.width, kernel);
     const auto rows = MakeAxis<kTaps, kFirstTap, true>(src.height, dst.height, kernel);
     // Byte offsets of the column taps, to save a multiplication per tap.
@@ -120,13 +120,13 @@ void Resample(ConstPixelView src, PixelView dst, double (*kernel)(double)) {
             }
         }
     };
-    detail::SplitRows(dst.height, int64_t{dst.width} * dst.height * kTaps * kTaps / 4,
+    detail::SplitRows(dst.height, int64_t{dst.width} * dst.height * kTaps * kTaps / 4, threads,
                       resample_rows);
 }
 
 }  // namespace
 
-cImage cImage::Resize(int32_t LWidth, int32_t LHeight, bool HighQuality, int32_t) const {
+cImage cImage::Resize(int32_t LWidth, int32_t LHeight, bool HighQuality, int32_t Threads) const {
     cImage out;
     if (out.CreateDIB(LWidth, LHeight) != kDibOk) return out;  // empty: PicValid() is false
     const PixelView dst = out.View();
@@ -142,9 +142,9 @@ cImage cImage::Resize(int32_t LWidth, int32_t LHeight, bool HighQuality, int32_t
         return out;
     }
     if (HighQuality) {
-        Resample<4, -1, true>(src, dst, CubicWeight);
+        Resample<4, -1, true>(src, dst, CubicWeight, Threads);
     } else {
-        Resample<2, 0, false>(src, dst, LinearWeight);
+        Resample<2, 0, false>(src, dst, LinearWeight, Threads);
     }
     return out;
 }

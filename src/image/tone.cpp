@@ -11,8 +11,9 @@
 //   * SharpenPic: the 3 x 3 convolution in place, with the results of the column-major
 //     order (the walk differs, the bytes do not; see SharpenInPlace).
 // Large pictures take faster routes to the same bytes: LightenPic computes the part that depends
-// only on (max, min) once per pair and splits the rows over two threads; SharpenPic shares its
-// band walk between two threads. The tests check both against literal transcriptions.
+// only on (max, min) once per pair and splits the rows over the threads its budget allows (see
+// row_split.h); SharpenPic shares its band walk between threads. The tests check both against
+// literal transcriptions.
 // A result that does not fit a byte (only possible with parameters the tools never pass: Part255
 // outside 0..255, LPerc below -100) leaves that byte unchanged, as a failing step is skipped
 // rather than stored.
@@ -20,7 +21,9 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -374,12 +377,21 @@ void SharpenColumnSse2(uint8_t* bits, int64_t stride, int32_t c, int32_t y0, int
 // ones have s' >= s and come later. A band touches only a few rows at a time, so the walk stays in
 // the cache and the TLB instead of striding over the whole buffer for every column.
 //
-// Two threads can share the walk, one taking the even bands and the other the odd ones. A pixel
-// of band k + 1 in column j reads new values of band k only in columns j - 1 and j, and band k's
-// column j reads old values of band k + 1 only in columns j and j + 1. So band k + 1 may do its
-// column j as soon as band k has finished its column j, and never earlier; each band publishes
-// the last column it has finished.
-constexpr int32_t kBand = 32;  // rows of a column segment; measured best for 4000 x 3000
+// Several threads can share the walk. A pixel of band k + 1 in column j reads new values of band
+// k only in columns j - 1 and j, and band k's column j reads old values of band k + 1 only in
+// columns j and j + 1 (and nothing of the bands further on). So band k + 1 may do its column j as
+// soon as band k has finished its column j, and never earlier. The threads take the bands in
+// order, each the next one nobody has taken; each band publishes the last column it has finished,
+// and the thread of the next band, when it catches up, sleeps until that band is well ahead.
+// Nothing spins: the threads may share the cores with other work, and a thread spinning on a core
+// would take it from the very thread it waits for.
+constexpr int32_t kBand = 32;  // rows of a column segment
+// A thread that has caught up sleeps until the band before its own is this many columns ahead of
+// it (or finished), so that it does not have to sleep again at once.
+constexpr int32_t kLag = 128;
+// A band publishes its progress every this many columns, and at its end: a sequentially
+// consistent store per column would cost more than a waiter gains from knowing each column.
+constexpr int32_t kPublishEvery = 8;
 
 struct BandWalk {
     PixelView view;
@@ -403,57 +415,103 @@ struct BandWalk {
     }
 };
 
-inline void Pause() {
-#if defined(__SSE2__)
-    _mm_pause();
-#endif
-}
+constexpr int32_t kNobody = INT32_MAX;
 
-// Runs bands first, first + 2, ... waiting on the bands in between (run by the other thread).
+// One band's progress, and where the thread of the next band sleeps when it has caught up.
+// Lost wake-ups: the sleeper stores `wanted` and then reads `done`, the publisher stores `done`
+// and then reads `wanted`, all sequentially consistent, so at least one of them sees the other's
+// store; the sleeper checks and waits under the mutex, and the publisher takes the mutex before
+// it notifies, so a notification cannot fall between the sleeper's check and its wait.
+struct alignas(64) BandProgress {
+    std::atomic<int32_t> done{0};          // the last column finished; columns start at 1
+    std::atomic<int32_t> wanted{kNobody};  // the column the next band's thread sleeps for
+    std::mutex mutex;
+    std::condition_variable reached;
+
+    void Publish(int32_t column) {
+        done.store(column, std::memory_order_seq_cst);
+        if (wanted.load(std::memory_order_seq_cst) <= column) {
+            const std::lock_guard lock(mutex);
+            // One notification per sleep, however long the sleeper takes to be scheduled.
+            wanted.store(kNobody, std::memory_order_relaxed);
+            reached.notify_one();
+        }
+    }
+
+    // Returns the last column finished, once it is at least `column`; when it has to sleep, it
+    // sleeps until `target` (>= column) is finished.
+    int32_t WaitFor(int32_t column, int32_t target) {
+        int32_t seen = done.load(std::memory_order_acquire);
+        if (seen >= column) return seen;
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wanted.store(target, std::memory_order_seq_cst);
+            if ((seen = done.load(std::memory_order_seq_cst)) >= target) break;
+            reached.wait(lock);
+        }
+        wanted.store(kNobody, std::memory_order_relaxed);
+        return seen;
+    }
+};
+
+// Takes bands in order from `next` until none is left, each after the band before it.
 template <bool kSharpen>
-void WalkEveryOtherBand(const BandWalk& walk, int32_t first,
-                        std::vector<std::atomic<int32_t>>& finished) {
-    for (int32_t k = first; k < walk.Count(); k += 2) {
-        int32_t seen = -1;  // the last column band k - 1 was known to have finished
-        for (int32_t c = walk.FirstColumn(k); c <= walk.LastColumn(k); ++c) {
-            for (int spins = 0; k > 0 && seen < c; ++spins) {
-                seen = finished[size_t(k - 1)].load(std::memory_order_acquire);
-                if (seen >= c) break;
-                if (spins < 256) {
-                    Pause();
-                } else {
-                    std::this_thread::yield();
-                }
+void WalkSharedBands(const BandWalk& walk, std::vector<BandProgress>& progress,
+                     std::atomic<int32_t>& next) {
+    for (int32_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < walk.Count();) {
+        BandProgress* before = k > 0 ? &progress[size_t(k - 1)] : nullptr;
+        const int32_t before_last = k > 0 ? walk.LastColumn(k - 1) : 0;
+        int32_t seen = 0;  // the last column of band k - 1 known to be finished
+        const int32_t first = walk.FirstColumn(k), last = walk.LastColumn(k);
+        for (int32_t c = first; c <= last; ++c) {
+            const int32_t needed = std::min(c, before_last);
+            if (seen < needed) {
+                seen = before->WaitFor(needed, std::min(c + kLag, before_last));
             }
             walk.Column<kSharpen>(k, c);
-            finished[size_t(k)].store(c, std::memory_order_release);
+            if (c == last || (c - first + 1) % kPublishEvery == 0) {
+                progress[size_t(k)].Publish(c);
+            }
         }
-        finished[size_t(k)].store(INT32_MAX, std::memory_order_release);
     }
 }
 
-// Below this many pixels a second thread costs more than it saves.
-constexpr int64_t kSharpenThreadPixels = int64_t{1} << 18;
+// Shares the walk between `threads` threads, the calling one among them; a thread that cannot
+// be started leaves its share to the others. False, with nothing done, when the progress records
+// cannot be allocated.
+template <bool kSharpen>
+bool WalkShared(const BandWalk& walk, int32_t threads) {
+    std::vector<BandProgress> progress;
+    try {
+        progress = std::vector<BandProgress>(size_t(walk.Count()));
+    } catch (...) {
+        return false;
+    }
+    std::atomic<int32_t> next{0};
+    std::vector<std::thread> workers;
+    try {
+        workers.reserve(size_t(threads - 1));
+        for (int32_t t = 1; t < threads; ++t) {
+            workers.emplace_back([&] { WalkSharedBands<kSharpen>(walk, progress, next); });
+        }
+    } catch (...) {  // std::system_error (no thread) or std::bad_alloc
+    }
+    WalkSharedBands<kSharpen>(walk, progress, next);
+    for (std::thread& worker : workers) worker.join();
+    return true;
+}
+
+// A thread given fewer pixels than this costs more than it saves.
+constexpr int64_t kSharpenPixelsPerThread = int64_t{1} << 17;
 
 template <bool kSharpen>
-void SharpenInPlace(PixelView view) {
+void SharpenInPlace(PixelView view, int32_t budget) {
     const int32_t w = view.width, h = view.height;
     if (w < 3 || h < 3) return;
     const BandWalk walk{view, (w - 2) + (h - 2)};
-    if (int64_t{w} * h >= kSharpenThreadPixels && std::thread::hardware_concurrency() >= 2) {
-        std::vector<std::atomic<int32_t>> finished(size_t(walk.Count()));
-        for (auto& f : finished) f.store(-1, std::memory_order_relaxed);
-        std::thread worker;
-        try {
-            worker = std::thread([&] { WalkEveryOtherBand<kSharpen>(walk, 1, finished); });
-        } catch (...) {
-        }
-        if (worker.joinable()) {
-            WalkEveryOtherBand<kSharpen>(walk, 0, finished);
-            worker.join();
-            return;
-        }
-    }
+    const int64_t threads = std::min<int64_t>(
+        {detail::ThreadsFor(budget), walk.Count(), int64_t{w} * h / kSharpenPixelsPerThread});
+    if (threads >= 2 && WalkShared<kSharpen>(walk, static_cast<int32_t>(threads))) return;
     for (int32_t k = 0; k < walk.Count(); ++k) {
         for (int32_t c = walk.FirstColumn(k); c <= walk.LastColumn(k); ++c) {
             walk.Column<kSharpen>(k, c);
@@ -482,7 +540,7 @@ void cImage::DarkenPic(int32_t Part255) {
     }
 }
 
-void cImage::LightenPic(int32_t LPerc, int32_t) {
+void cImage::LightenPic(int32_t LPerc, int32_t Threads) {
     if (!PicValid()) return;
     const std::array<float, 256> unit = UnitTable();
     const double factor = double(LPerc) / 100 + 1;
@@ -490,7 +548,7 @@ void cImage::LightenPic(int32_t LPerc, int32_t) {
     const int64_t pixels = int64_t{view.width} * view.height;
     if (pixels >= kLightenTablePixels) {
         const std::vector<PairEntry> table = PairTable(unit, factor);
-        detail::SplitRows(view.height, pixels, [&](int32_t first, int32_t end) {
+        detail::SplitRows(view.height, pixels, Threads, [&](int32_t first, int32_t end) {
             for (int32_t dib_row = first; dib_row < end; ++dib_row) {
                 uint8_t* p = view.DibRow(dib_row);
                 for (int32_t c = 0; c < view.width; ++c, p += 3) {
@@ -515,12 +573,12 @@ void cImage::LightenPic(int32_t LPerc, int32_t) {
     }
 }
 
-void cImage::SharpenPic(bool IfSharpen, int32_t) {
+void cImage::SharpenPic(bool IfSharpen, int32_t Threads) {
     if (!PicValid()) return;
     if (IfSharpen) {
-        SharpenInPlace<true>(View());
+        SharpenInPlace<true>(View(), Threads);
     } else {
-        SharpenInPlace<false>(View());
+        SharpenInPlace<false>(View(), Threads);
     }
 }
 

@@ -16,6 +16,7 @@
 namespace {
 
 using pictorra::image::cImage;
+using pictorra::image::kAllCores;
 using namespace pictorra::test;
 
 // Every pixel byte set to v; the random row padding is left as it was.
@@ -88,28 +89,30 @@ Rgb ReferenceLighten(Rgb in, int32_t percent) {
     return {byte(red), byte(green), byte(blue)};
 }
 
-class LightenStepsTest : public testing::TestWithParam<std::tuple<int32_t, int, int>> {};
+class LightenStepsTest : public testing::TestWithParam<std::tuple<int32_t, int, int, int32_t>> {};
 
 // The pinned colours, then a strided sample of all 2^24 (an odd stride: no colour twice).
 TEST_P(LightenStepsTest, MatchesTheLiteralSteps) {
-    const auto [percent, w, h] = GetParam();
+    const auto [percent, w, h, threads] = GetParam();
     const Rgb pinned[] = {{0, 25, 36}, {1, 5, 32}, {255, 0, 0}, {232, 232, 232}};
     const cImage before = MakeImage(w, h, [&](int x, int y) {
         const uint32_t i = uint32_t(y * w + x), v = (i * 0x9E3779u) & 0xFFFFFF;
         return i < 4 ? pinned[i] : Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
     });
     cImage img = before;
-    img.LightenPic(percent);
+    img.LightenPic(percent, threads);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             ASSERT_EQ(PixelAt(img, x, y), ReferenceLighten(PixelAt(before, x, y), percent))
                 << x << ", " << y;
 }
 
-// 701 x 401 takes the table and the threads.
+// 701 x 401 takes the table, on the calling thread alone or split over threads.
 INSTANTIATE_TEST_SUITE_P(Sizes, LightenStepsTest,
-                         testing::Values(std::tuple{10, 61, 47}, std::tuple{-40, 61, 47},
-                                         std::tuple{10, 701, 401}, std::tuple{33, 701, 401}));
+                         testing::Values(std::tuple{10, 61, 47, kAllCores},
+                                         std::tuple{-40, 61, 47, kAllCores},
+                                         std::tuple{10, 701, 401, 1}, std::tuple{10, 701, 401, 3},
+                                         std::tuple{33, 701, 401, kAllCores}));
 
 // Columns 1..W-2 outer, memory rows 1..H-2 inner, in the one buffer: the left and lower
 // neighbours are already new when a pixel is computed.
@@ -129,21 +132,22 @@ void ReferenceSharpen(cImage& img, bool sharpen) {
             }
 }
 
-class SharpenTest : public testing::TestWithParam<std::tuple<std::pair<int, int>, bool>> {};
+class SharpenTest
+    : public testing::TestWithParam<std::tuple<std::pair<int, int>, bool, int32_t>> {};
 
 TEST_P(SharpenTest, MatchesTheLiteralInPlaceLoops) {
-    const auto [size, sharpen] = GetParam();
+    const auto [size, sharpen, threads] = GetParam();
     cImage img = Photo(size.first, size.second, 4), want = img;
     ReferenceSharpen(want, sharpen);
-    img.SharpenPic(sharpen);
+    img.SharpenPic(sharpen, threads);
     EXPECT_TRUE(Bytes(img) == Bytes(want));
 }
 
-// The last two are large enough for two threads to share the bands.
+// The last two are large enough for threads to share the bands (as many as the cores allow).
 INSTANTIATE_TEST_SUITE_P(
     Sizes, SharpenTest,
     testing::Combine(testing::ValuesIn(std::vector<std::pair<int, int>>{{3, 3}, {2, 9}, {9, 2},
                          {33, 34}, {37, 201}, {201, 37}, {700, 500}, {131, 2101}}),
-                     testing::Bool()));
+                     testing::Bool(), testing::Values(1, 2, 3, kAllCores)));
 
 }  // namespace
