@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
-    qt6-base-dev libasound2-dev python3
+    qt6-base-dev libasound2-dev libchm-dev fp-utils python3
 )
 # Extra packages some make targets need (fuzzing wants clang's libFuzzer runtime).
 if [[ "${1:-}" == "--fuzz" ]]; then
