@@ -133,7 +133,8 @@ void GlowButTest::Looks() {
     Form form;
     QVERIFY(QTest::qWaitForWindowExposed(&form.window));
     form.Play(steps);
-    const QImage shot = form.button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = form.window.findChild<GlowBut*>("bOKG")->grab().toImage().convertToFormat(
+        QImage::Format_RGB32);
     QCOMPARE(shot.size(), QSize(kWide, kHigh));
 
     const QImage picture = TestPicture();
@@ -228,7 +229,8 @@ void GlowButTest::FailedHook() {
     form.Play("mpr");
     QCOMPARE(form.clicks.count(), 0);
     form.Play("o");
-    const QImage shot = form.button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = form.window.findChild<GlowBut*>("bOKG")->grab().toImage().convertToFormat(
+        QImage::Format_RGB32);
     QCOMPARE(shot.pixel(0, 0), TestPicture().pixel(0, 0) | qRgb(0x10, 0x10, 0xA0));
 
     // Its unhooking leaves the other hooker's record alone.
