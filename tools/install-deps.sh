@@ -9,6 +9,7 @@ packages=(
     libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
     qt6-base-dev libasound2-dev libchm-dev fp-utils python3
+    libqt6gui6  # the offscreen platform plugin the window tests run on
 )
 # Extra packages some make targets need (fuzzing wants clang's libFuzzer runtime).
 if [[ "${1:-}" == "--fuzz" ]]; then
