@@ -29,10 +29,18 @@ void Mutate(std::vector<uint8_t>& bytes, std::mt19937& rng) {
     }
     const size_t at = rng() % bytes.size();
     switch (rng() % 5) {
-        case 0: bytes[at] ^= uint8_t(1u << (rng() % 8)); break;
-        case 1: bytes[at] = uint8_t(rng()); break;
-        case 2: bytes.resize(at); break;
-        case 3: bytes.insert(bytes.begin() + long(at), uint8_t(rng())); break;
+        case 0:
+            bytes[at] ^= uint8_t(1u << (rng() % 8));
+            break;
+        case 1:
+            bytes[at] = uint8_t(rng());
+            break;
+        case 2:
+            bytes.resize(at);
+            break;
+        case 3:
+            bytes.insert(bytes.begin() + long(at), uint8_t(rng()));
+            break;
         default: {  // an "interesting" 16-bit value, the kind that breaks size fields
             static constexpr uint16_t kValues[] = {0, 1, 0x7FFF, 0x8000, 0xFFFF, 0x100};
             const uint16_t v = kValues[rng() % std::size(kValues)];
@@ -70,7 +78,8 @@ int main(int argc, char** argv) {
     std::mt19937 rng(12345);
     const auto start = std::chrono::steady_clock::now();
     long runs = 0;
-    while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < budget) {
+    while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
+           budget) {
         std::vector<uint8_t> bytes = inputs[rng() % inputs.size()];
         const int mutations = 1 + int(rng() % 4);
         for (int m = 0; m < mutations; ++m) Mutate(bytes, rng);

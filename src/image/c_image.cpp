@@ -36,10 +36,26 @@ void* AllocatePixels(size_t bytes) {
 bool ClipBlit(int32_t& dx, int32_t& dy, int32_t& w, int32_t& h, int32_t& sx, int32_t& sy,
               int32_t sw, int32_t sh, int32_t dw, int32_t dh) {
     int64_t x0 = dx, y0 = dy, sx0 = sx, sy0 = sy, ww = w, hh = h;
-    if (sx0 < 0) { x0 -= sx0; ww += sx0; sx0 = 0; }
-    if (sy0 < 0) { y0 -= sy0; hh += sy0; sy0 = 0; }
-    if (x0 < 0) { sx0 -= x0; ww += x0; x0 = 0; }
-    if (y0 < 0) { sy0 -= y0; hh += y0; y0 = 0; }
+    if (sx0 < 0) {
+        x0 -= sx0;
+        ww += sx0;
+        sx0 = 0;
+    }
+    if (sy0 < 0) {
+        y0 -= sy0;
+        hh += sy0;
+        sy0 = 0;
+    }
+    if (x0 < 0) {
+        sx0 -= x0;
+        ww += x0;
+        x0 = 0;
+    }
+    if (y0 < 0) {
+        sy0 -= y0;
+        hh += y0;
+        y0 = 0;
+    }
     ww = std::min({ww, int64_t{sw} - sx0, int64_t{dw} - x0});
     hh = std::min({hh, int64_t{sh} - sy0, int64_t{dh} - y0});
     if (ww <= 0 || hh <= 0) return false;
@@ -79,8 +95,7 @@ cImage& cImage::operator=(const cImage& other) {
     return *this;
 }
 
-cImage::cImage(cImage&& other) noexcept
-    : header_(other.header_), bits_(std::move(other.bits_)) {}
+cImage::cImage(cImage&& other) noexcept : header_(other.header_), bits_(std::move(other.bits_)) {}
 
 cImage& cImage::operator=(cImage&& other) noexcept {
     header_ = other.header_;
@@ -155,8 +170,8 @@ void cImage::FillRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colou
     }
 }
 
-cImage cImage::CropPic(int32_t DestX, int32_t DestY, int32_t DestWid, int32_t DestHt,
-                       int32_t SrcX, int32_t SrcY) const {
+cImage cImage::CropPic(int32_t DestX, int32_t DestY, int32_t DestWid, int32_t DestHt, int32_t SrcX,
+                       int32_t SrcY) const {
     cImage out;
     if (out.CreateDIB(DestWid, DestHt) != kDibOk) return out;
     // Whatever the source does not cover stays black, as on a fresh bitmap.

@@ -54,15 +54,15 @@ static_assert(sizeof(BitmapInfoHeader) == 40);
 
 // Result codes of CreateDIB and the loaders.
 inline constexpr int32_t kDibOk = 0;
-inline constexpr int32_t kDibNoSurface = 1;         // also: "file cannot be decoded"
-inline constexpr int32_t kDibNotEnoughMemory = 8;   // the buffer would not fit in memory
-inline constexpr int32_t kDibInvalidParameter = 87; // a side below 1
+inline constexpr int32_t kDibNoSurface = 1;          // also: "file cannot be decoded"
+inline constexpr int32_t kDibNotEnoughMemory = 8;    // the buffer would not fit in memory
+inline constexpr int32_t kDibInvalidParameter = 87;  // a side below 1
 
 // Result codes of WriteBMP and WriteJPG besides 0 (written). On a failure errno says why.
-inline constexpr int32_t kWriteEmptyBuffer = 1;  // nothing to write
-inline constexpr int32_t kWriteCannotCreate = 2; // no temporary file in the destination folder
-inline constexpr int32_t kWriteFailed = 3;       // the encoder refused the picture or a write failed
-inline constexpr int32_t kWriteCannotCommit = 4; // the finished file could not be put in place
+inline constexpr int32_t kWriteEmptyBuffer = 1;   // nothing to write
+inline constexpr int32_t kWriteCannotCreate = 2;  // no temporary file in the destination folder
+inline constexpr int32_t kWriteFailed = 3;        // the encoder refused or a write failed
+inline constexpr int32_t kWriteCannotCommit = 4;  // the finished file could not be put in place
 
 // ReadWholeFile's answer when the file's size changed while it was read (a copy still running).
 inline constexpr int kFileChanged = -1;
@@ -123,7 +123,8 @@ public:
                                       int& why);
     // The same for a file already in memory; `extension` (any case, without the dot) chooses the
     // decoder; an unknown extension is told by the leading bytes.
-    [[nodiscard]] int32_t LoadPictureData(std::span<const uint8_t> data, const std::string& extension);
+    [[nodiscard]] int32_t LoadPictureData(std::span<const uint8_t> data,
+                                          const std::string& extension);
 
     // Takes the LWide x LHigh rectangle at the top-left of another surface (the preview picture
     // box). Parts outside that surface come out black. Returns CreateDIB's code.
@@ -171,8 +172,8 @@ public:
     // ---- text --------------------------------------------------------------------------
     // Draws UTF-8 text with its first line's top-left at device point (XPt, YPt). FontH is the
     // character cell height in pixels, FontW the average character width (0: the face's own).
-    void DrawText(const std::string& sText, const std::string& sFontName, bool IfBold,
-                  int32_t XPt, int32_t YPt, int32_t FontH, int32_t FontW, uint32_t LTextCol);
+    void DrawText(const std::string& sText, const std::string& sFontName, bool IfBold, int32_t XPt,
+                  int32_t YPt, int32_t FontH, int32_t FontW, uint32_t LTextCol);
 
     // ---- resize --------------------------------------------------------------------------
     // A new LWidth x LHeight buffer: linear (standard) or cubic (high quality) resampling.

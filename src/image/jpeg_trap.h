@@ -3,11 +3,10 @@
 // error_exit, which must not return. Ours jumps back to the setjmp of the routine that drives
 // libjpeg; that routine holds no object with a destructor between its setjmp and any jump.
 
-#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
-
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 
 namespace pictorra::image::detail {
 

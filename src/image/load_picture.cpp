@@ -54,10 +54,17 @@ int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string
     if (format == Format::kUnknown) format = FormatOfContent(data);
     bool ok = false;
     switch (format) {
-        case Format::kBmp: ok = DecodeBmp(data, *this); break;
-        case Format::kJpeg: ok = DecodeJpeg(data, *this); break;
-        case Format::kGif: ok = DecodeGif(data, *this); break;
-        case Format::kUnknown: break;
+        case Format::kBmp:
+            ok = DecodeBmp(data, *this);
+            break;
+        case Format::kJpeg:
+            ok = DecodeJpeg(data, *this);
+            break;
+        case Format::kGif:
+            ok = DecodeGif(data, *this);
+            break;
+        case Format::kUnknown:
+            break;
     }
     if (!ok) ReleaseDIB();
     return ok ? kDibOk : kDibNoSurface;
@@ -74,7 +81,7 @@ int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
         int fd;
         ~Closer() { close(fd); }
     } closer{fd};
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0) return errno;
     if (S_ISDIR(st.st_mode)) return EISDIR;
     if (!S_ISREG(st.st_mode)) return EINVAL;  // a FIFO or device could block or never end

@@ -66,7 +66,8 @@ void cImage::CopyPic(cImage& dest, int32_t DestW, int32_t DestH, int32_t DestX, 
             const int64_t c0 = cols.front().first, c1 = cols.back().last;
             if (c0 < c1) {
                 std::memcpy(out + 3 * (c0 + DestX),
-                            src.Row(static_cast<int32_t>(rows.first)) + 3 * c0, size_t(3 * (c1 - c0)));
+                            src.Row(static_cast<int32_t>(rows.first)) + 3 * c0,
+                            size_t(3 * (c1 - c0)));
             }
             continue;
         }

@@ -19,8 +19,8 @@
 //     lacks is taken from another installed face that has it (fontconfig's choice, at the same
 //     em size and baseline), else the face's missing-glyph box is drawn.
 //   * Clipping: a glyph is drawn only inside its own line's cell rows (from the cell's ascent to
-//     its descent, so tall accents never reach into the line above) and inside the picture; nothing else
-//     clips, so a long line runs to the right edge and text may start above or left of the
+//     its descent, so tall accents never reach into the line above) and inside the picture; nothing
+//     else clips, so a long line runs to the right edge and text may start above or left of the
 //     picture.
 //   * Pixels: anti-aliased coverage a (0..255) blends the text colour c into each channel v as
 //     BlendChannel(v, c, a) = (v * (255 - a) + c * a + 127) / 255, so pixels outside the glyphs

@@ -17,9 +17,7 @@ void PictureBox::SetSize(int32_t width, int32_t height) {
     if (surface.CreateDIB(width, height) == image::kDibOk) Clear();
 }
 
-void PictureBox::Clear() {
-    surface.FillRect(0, 0, surface.Width(), surface.Height(), BackColor);
-}
+void PictureBox::Clear() { surface.FillRect(0, 0, surface.Width(), surface.Height(), BackColor); }
 
 cOptions::cOptions(JobWindows& windows, PictureBox& box) : windows_(windows), box_(box) {
     op_types_.fill(kOpNone);
@@ -33,10 +31,18 @@ void cOptions::ReadOptions() {
     mount_enabled_ = crop_enabled_ && c.CkMount;
     ReadResize();
     switch (c.QList) {
-        case 0: jpg_quality_ = 75; break;
-        case 1: jpg_quality_ = 85; break;
-        case 2: jpg_quality_ = 92; break;
-        default: jpg_quality_ = 100; break;
+        case 0:
+            jpg_quality_ = 75;
+            break;
+        case 1:
+            jpg_quality_ = 85;
+            break;
+        case 2:
+            jpg_quality_ = 92;
+            break;
+        default:
+            jpg_quality_ = 100;
+            break;
     }
     resize_hq_ = c.OpResizeQuality != 0;
     file_type_ = c.OpType == 0 ? kFileTypeJpg : kFileTypeBmp;
@@ -89,7 +95,9 @@ void cOptions::ReadResize() {
     resize_code_.clear();
     resize_enabled_ = false;
     if (!c.CkResize) return;
-    resize_size_ = c.OpResize == 0 ? shell::gSize1 : c.OpResize == 1 ? shell::gSize2 : shell::gSize3;
+    resize_size_ = c.OpResize == 0   ? shell::gSize1
+                   : c.OpResize == 1 ? shell::gSize2
+                                     : shell::gSize3;
     resize_code_ = "-R" + std::to_string(resize_size_);
     resize_enabled_ = true;
 }

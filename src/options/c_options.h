@@ -42,12 +42,12 @@ inline constexpr int32_t kFileTypeBmp = 1;
 
 // How the last ProcessPics ended, for the command-line front end.
 enum class RunOutcome {
-    kNotRun,        // nothing loaded
-    kCancelled,     // a question was answered with Cancel
-    kNoFiles,       // the folder holds no files
-    kNoPictures,    // the folder holds no picture files
-    kFinished,      // every picture was tried; see Failures()
-    kStopped,       // the windows asked to close; the pictures not begun were left alone
+    kNotRun,      // nothing loaded
+    kCancelled,   // a question was answered with Cancel
+    kNoFiles,     // the folder holds no files
+    kNoPictures,  // the folder holds no picture files
+    kFinished,    // every picture was tried; see Failures()
+    kStopped,     // the windows asked to close; the pictures not begun were left alone
 };
 
 // One picture that could not be written, in the order of the run.
@@ -153,7 +153,7 @@ private:
     // Everything one picture of a run needs, fixed when it starts, so that pictures can be
     // worked on in parallel.
     struct FileJob {
-        bool crop = false;    // CkCrop, CkMount, CkResize as they stand for this picture
+        bool crop = false;  // CkCrop, CkMount, CkResize as they stand for this picture
         bool mount = false;
         bool resize = false;
         bool crop_enabled = false;  // the cached flags the geometry follows

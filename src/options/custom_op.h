@@ -64,7 +64,7 @@ inline constexpr BevelStyle kBevelStyles[8] = {
 
 // Applies one recorded tool to a W x H output picture, its operations using at most `threads`
 // threads (image::kAllCores: every core).
-void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, int32_t W,
-              int32_t H, int32_t threads = image::kAllCores);
+void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, int32_t W, int32_t H,
+              int32_t threads = image::kAllCores);
 
 }  // namespace pictorra::options

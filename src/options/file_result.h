@@ -14,10 +14,10 @@ namespace pictorra::options {
 // 1 nothing to write, 2 no file could be made, 3 a write failed, 4 the file could not be put in
 // place), which reuse the numbers 1 to 4.
 inline constexpr int32_t kFileWritten = 0;
-inline constexpr int32_t kFileCannotLoad = 1;      // not readable, or not a picture we decode
-inline constexpr int32_t kFileNoBitmap = 2;        // the picture buffer could not be made
-inline constexpr int32_t kFileBitmapRefused = 3;   // the buffer's size was refused (a side of 0)
-inline constexpr int32_t kFileBitmapFailed = 4;    // the buffer failed otherwise (no memory)
+inline constexpr int32_t kFileCannotLoad = 1;     // not readable, or not a picture we decode
+inline constexpr int32_t kFileNoBitmap = 2;       // the picture buffer could not be made
+inline constexpr int32_t kFileBitmapRefused = 3;  // the buffer's size was refused (a side of 0)
+inline constexpr int32_t kFileBitmapFailed = 4;   // the buffer failed otherwise (no memory)
 inline constexpr int32_t kFileMountFailed = 5;
 inline constexpr int32_t kFileCropFailed = 6;
 inline constexpr int32_t kFileResizeFailed = 7;

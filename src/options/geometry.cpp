@@ -8,13 +8,15 @@ namespace pictorra::options {
 
 int32_t Nearest(double value) {
     const double r = std::nearbyint(value);
-    if (!(r > double(std::numeric_limits<int32_t>::min()))) return std::numeric_limits<int32_t>::min();
-    if (r >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (!(r > double(std::numeric_limits<int32_t>::min())))
+        return std::numeric_limits<int32_t>::min();
+    if (r >= double(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(r);
 }
 
-bool ComputeCropGeometry(int32_t W, int32_t H, int32_t small, int32_t large, bool crop,
-                         bool mount, CropGeometry& out) {
+bool ComputeCropGeometry(int32_t W, int32_t H, int32_t small, int32_t large, bool crop, bool mount,
+                         CropGeometry& out) {
     if (W == 0 || H == 0 || small == 0 || large == 0) return false;
     out = CropGeometry{};
     if (!crop) return true;
@@ -31,8 +33,10 @@ bool ComputeCropGeometry(int32_t W, int32_t H, int32_t small, int32_t large, boo
     int32_t new_short = short_side, new_long = long_side;
     int32_t offset_short = 0, offset_long = 0;
     if (!mount) {
-        if (too_short) new_short = Nearest(long_side / l * s);
-        else if (!fits) new_long = Nearest(T);
+        if (too_short)
+            new_short = Nearest(long_side / l * s);
+        else if (!fits)
+            new_long = Nearest(T);
     } else {
         if (too_short) {
             new_long = Nearest(T);
@@ -77,11 +81,26 @@ void ComputeCropOrigin(int32_t W, int32_t H, int32_t CW, int32_t CH, int32_t ori
 void OrientationOrigin(int32_t orient, int32_t spare_x, int32_t spare_y, int32_t& X, int32_t& Y) {
     const int32_t dx = std::max(spare_x, 0), dy = std::max(spare_y, 0);
     switch (orient) {
-        case 0: X = 0; Y = 0; break;
-        case 1: X = dx; Y = 0; break;
-        case 2: X = dx; Y = dy; break;
-        case 3: X = 0; Y = dy; break;
-        default: X = dx / 2; Y = dy / 2; break;
+        case 0:
+            X = 0;
+            Y = 0;
+            break;
+        case 1:
+            X = dx;
+            Y = 0;
+            break;
+        case 2:
+            X = dx;
+            Y = dy;
+            break;
+        case 3:
+            X = 0;
+            Y = dy;
+            break;
+        default:
+            X = dx / 2;
+            Y = dy / 2;
+            break;
     }
 }
 

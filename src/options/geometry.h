@@ -20,16 +20,16 @@ struct CropGeometry {
 // is 0; with mount the canvas is computed instead of the crop. The orientation of the box follows
 // the picture (a square picture counts as portrait). Returns false, computing nothing, when W,
 // H, small or large is 0.
-bool ComputeCropGeometry(int32_t W, int32_t H, int32_t small, int32_t large, bool crop,
-                         bool mount, CropGeometry& out);
+bool ComputeCropGeometry(int32_t W, int32_t H, int32_t small, int32_t large, bool crop, bool mount,
+                         CropGeometry& out);
 
 // Where a manually placed crop starts: the crop box's edge in preview units against the
 // preview's extent.
 struct ManualCrop {
-    int32_t mode = 0;         // 0 none, 1 dragged sideways, 2 dragged up or down
-    double box_left = 0;      // crop box left and top in preview units
+    int32_t mode = 0;     // 0 none, 1 dragged sideways, 2 dragged up or down
+    double box_left = 0;  // crop box left and top in preview units
     double box_top = 0;
-    double scale_width = 0;   // the preview's extent in the same units
+    double scale_width = 0;  // the preview's extent in the same units
     double scale_height = 0;
 };
 

@@ -13,10 +13,10 @@ namespace pictorra::options {
 
 // The main window's option controls, as values. Indices are those of the option groups.
 struct OptionControls {
-    bool CkCrop = false;    // "Perform Crop"
-    bool CkMount = false;   // "Mount for no-loss crop"
-    bool CkOrient = true;   // "Include orientation in file name:"
-    bool CkResize = false;  // "Perform Resize"
+    bool CkCrop = false;      // "Perform Crop"
+    bool CkMount = false;     // "Mount for no-loss crop"
+    bool CkOrient = true;     // "Include orientation in file name:"
+    bool CkResize = false;    // "Perform Resize"
     int OpSize = 0;           // 0 "4 x 6", 1 "5 x 7", 2 "8 x 10", 3 "square", 4 "Custom"
     int OpDir = 4;            // 0 "a" .. 4 "e"
     int OpResize = -1;        // 0 Mini-view, 1 EZ-view, 2 Desk-view, -1 none selected
@@ -38,8 +38,8 @@ struct CropBox {
 // The image view's picture box: the surface it shows, its size and the crop box over it. It
 // belongs to the image view and outlives every job.
 struct PictureBox {
-    image::cImage surface;   // what the box shows, ScaleWidth x ScaleHeight
-    double ScaleWidth = 0;   // inner size in pixels (the box has no border: outer = inner)
+    image::cImage surface;  // what the box shows, ScaleWidth x ScaleHeight
+    double ScaleWidth = 0;  // inner size in pixels (the box has no border: outer = inner)
     double ScaleHeight = 0;
     uint32_t BackColor = 0xFFFFFF;  // colour reference (red in the low byte)
     CropBox crop;

@@ -16,7 +16,7 @@ constexpr int32_t kViewChrome = 113;
 
 int32_t cOptions::LoadPic() {
     if (old_file_path_.empty()) return 0;
-    struct stat before{};
+    struct stat before {};
     const bool stamped = stat(old_file_path_.c_str(), &before) == 0;
     std::vector<uint8_t> file_bytes;
     int why = 0;
@@ -42,7 +42,7 @@ int32_t cOptions::LoadPic() {
 }
 
 bool cOptions::PreviewIsCurrent() const {
-    struct stat now{};
+    struct stat now {};
     if (!preview_pic_.PicValid() || preview_stamp_.size == 0 ||
         stat(old_file_path_.c_str(), &now) != 0)
         return false;

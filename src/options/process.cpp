@@ -47,24 +47,39 @@ std::string SystemText(int error) { return std::generic_category().message(error
 
 std::string FileResultText(const FileResult& result) {
     switch (result.step) {
-        case FileStep::kDone: return {};
+        case FileStep::kDone:
+            return {};
         case FileStep::kLoad:
             if (result.error == image::kFileChanged) return "the file changed while it was read";
             if (result.error != 0) return SystemText(result.error);
             return "not a BMP, JPG or GIF picture that can be read";
-        case FileStep::kBitmap: return "no memory for the picture";
-        case FileStep::kMount: return "the mounted picture could not be made";
-        case FileStep::kCrop: return "the crop leaves no picture";
-        case FileStep::kResize: return "the resized picture could not be made";
-        case FileStep::kWrite: break;
+        case FileStep::kBitmap:
+            return "no memory for the picture";
+        case FileStep::kMount:
+            return "the mounted picture could not be made";
+        case FileStep::kCrop:
+            return "the crop leaves no picture";
+        case FileStep::kResize:
+            return "the resized picture could not be made";
+        case FileStep::kWrite:
+            break;
     }
     std::string text;
     switch (result.code) {
-        case image::kWriteEmptyBuffer: return "nothing to write";
-        case image::kWriteCannotCreate: text = "no file can be made in the output folder"; break;
-        case image::kWriteFailed: text = "writing the file failed"; break;
-        case image::kWriteCannotCommit: text = "the finished file could not be put in place"; break;
-        default: text = "writing the file failed"; break;
+        case image::kWriteEmptyBuffer:
+            return "nothing to write";
+        case image::kWriteCannotCreate:
+            text = "no file can be made in the output folder";
+            break;
+        case image::kWriteFailed:
+            text = "writing the file failed";
+            break;
+        case image::kWriteCannotCommit:
+            text = "the finished file could not be put in place";
+            break;
+        default:
+            text = "writing the file failed";
+            break;
     }
     if (result.error != 0) text += ": " + SystemText(result.error);
     return text;
@@ -84,8 +99,10 @@ void cOptions::ProcessPics() {
     windows_.SetNewName("");
     outcome_ = RunOutcome::kNotRun;
     ReadOptions();
-    if (drop_type_ == kDropFile) ProcessSingleFile();
-    else if (drop_type_ == kDropFolder) ProcessFolder();
+    if (drop_type_ == kDropFile)
+        ProcessSingleFile();
+    else if (drop_type_ == kDropFolder)
+        ProcessFolder();
     running_ = false;
 }
 
@@ -134,9 +151,8 @@ void cOptions::ProcessSingleFile() {
     // A confirmed overwrite deletes nothing: the old output stays until the finished new file
     // replaces it, so a write that fails (a full disk) loses nothing. When the output is the
     // source itself, the source is read before it is replaced.
-    if (shell::FileExists(dest_file_) &&
-        !windows_.Ask("File exists:" + std::string(kLineBreak) + dest_file_ + kLineBreak +
-                      "Overwrite?")) {
+    if (shell::FileExists(dest_file_) && !windows_.Ask("File exists:" + std::string(kLineBreak) +
+                                                       dest_file_ + kLineBreak + "Overwrite?")) {
         outcome_ = RunOutcome::kCancelled;
         return;
     }
@@ -212,8 +228,8 @@ void cOptions::ProcessFolder() {
         TakeFileResult(result);
         if (result.code != kFileWritten) {
             AddFailure(sources[size_t(i)], result);
-            error_text_ += sources[size_t(i)] + " - Error: " + std::to_string(result.code) +
-                           kLineBreak;
+            error_text_ +=
+                sources[size_t(i)] + " - Error: " + std::to_string(result.code) + kLineBreak;
         } else {
             ++done;
             windows_.SetReport("  " + std::to_string(done) + " files processed");

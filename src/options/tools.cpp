@@ -3,13 +3,21 @@
 
 namespace pictorra::options {
 
-void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, int32_t W,
-              int32_t H, int32_t threads) {
+void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, int32_t W, int32_t H,
+              int32_t threads) {
     switch (code) {
-        case kOpLighten: picture.LightenPic(kLightenPercent, threads); break;
-        case kOpDarken: picture.DarkenPic(kDarkenPart255); break;
-        case kOpSharpen: picture.SharpenPic(true, threads); break;
-        case kOpSoften: picture.SharpenPic(false, threads); break;
+        case kOpLighten:
+            picture.LightenPic(kLightenPercent, threads);
+            break;
+        case kOpDarken:
+            picture.DarkenPic(kDarkenPart255);
+            break;
+        case kOpSharpen:
+            picture.SharpenPic(true, threads);
+            break;
+        case kOpSoften:
+            picture.SharpenPic(false, threads);
+            break;
         case kOpBorder:
             if (info.LThick != 0) picture.BorderPic(W, H, 0, 0, info.LThick, info.LCol);
             break;
@@ -22,7 +30,8 @@ void ReplayOp(int32_t code, const CustomOpInfo& info, image::cImage& picture, in
                 picture.DrawText(info.sText, info.sFontName, info.IfBold, info.XPt, info.YPt,
                                  info.FontH, info.FontW, info.LCol);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -110,8 +119,10 @@ void cOptions::DoBand(int32_t code, const CustomOpInfo& info) {
         x = Nearest(c.Left);
         y = Nearest(IH - (c.Top + c.Height));
     }
-    if (code == kOpBorder) work.BorderPic(wide, high, x, y, t, info.LCol);
-    else work.BevelPic(wide, high, x, y, t, info.iFactor, info.LStep);
+    if (code == kOpBorder)
+        work.BorderPic(wide, high, x, y, t, info.LCol);
+    else
+        work.BevelPic(wide, high, x, y, t, info.iFactor, info.LStep);
     FinishTool(work);
 }
 

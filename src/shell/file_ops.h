@@ -25,8 +25,8 @@ namespace pictorra::shell {
 inline constexpr int16_t kMaxListedFiles = INT16_MAX;
 
 // True when the path exists (after following symbolic links) and is a regular file. Pipes,
-// sockets and devices are not files (opening a pipe to read it would wait for a writer). False for "", a missing path, a dangling
-// link or a path whose parent cannot be searched.
+// sockets and devices are not files (opening a pipe to read it would wait for a writer). False for
+// "", a missing path, a dangling link or a path whose parent cannot be searched.
 bool FileExists(const std::string& path);
 
 // True when the path exists (after following symbolic links) and is a folder.
