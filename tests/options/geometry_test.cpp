@@ -65,6 +65,8 @@ TEST(Geometry, CropOrigins) {
         {1600, 1200, 1600, 1067, 1, {}, 0, 0},   {1600, 1200, 1600, 1067, 2, {}, 0, 133},
         {1600, 1200, 1600, 1067, 3, {}, 0, 133}, {1600, 1200, 1600, 1067, 4, {}, 0, 66},
         {1600, 1200, 1600, 1067, 9, {}, 0, 66},
+        // An odd leftover: the extra pixel stays right of and below a centred crop.
+        {101, 51, 50, 20, 4, {}, 25, 15},
         // Dragged boxes, in preview units: closer than 4 to the edge snaps to it; an unknown
         // mode leaves X and Y as they were.
         {2000, 1000, 1500, 1000, 4, {1, 3.9, 50, 400, 300}, 0, 0},

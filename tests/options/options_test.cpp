@@ -25,7 +25,8 @@ struct FakeWindows : JobWindows {
     OptionControls controls;
     bool answer = false;  // to every question: OK or Cancel
     std::vector<std::string> asked, informed;
-    std::string size, report, new_name, finished;  // size: "WxH"; finished: "1 2 ..."
+    std::string size, report, new_name;  // size: "WxH"
+    std::string events;  // every report "[text]" and finished picture "n/total " in turn
     bool view_visible = false, undo_enabled = false, square_selected = false;
     int placed_height = 0;
     ViewPlacement placement;
@@ -33,14 +34,16 @@ struct FakeWindows : JobWindows {
     OptionControls ReadControls() override { return controls; }
     void SelectSquareRatio() override { square_selected = true; }
     void SetSizeDisplay(const std::string& w, const std::string& h) override { size = w + "x" + h; }
-    void SetReport(const std::string& text) override { report = text; }
+    void SetReport(const std::string& text) override { report = text, events += "[" + text + "]"; }
     void SetNewName(const std::string& text) override { new_name = text; }
     void MainWindowRect(int32_t& left, int32_t& top, int32_t& width, int32_t& height) override {
         left = 100, top = 50, width = 526, height = 513;
     }
     bool Ask(const std::string& text) override { return asked.push_back(text), answer; }
     void Inform(const std::string& text) override { informed.push_back(text); }
-    void PictureFinished(int n, int) override { finished += std::to_string(n) + " "; }
+    void PictureFinished(int n, int total) override {
+        events += std::to_string(n) + "/" + std::to_string(total) + " ";
+    }
     bool ViewVisible() override { return view_visible; }
     void HideImageView() override { view_visible = false; }
     void PlaceView(int32_t h, const ViewPlacement& w) override { placed_height = h, placement = w; }
@@ -153,14 +156,15 @@ TEST_F(JobTest, PreviewSizesAndPlacement) {
     EXPECT_EQ(std::pair(windows.placement.left, windows.placement.top), std::pair(7, 9));
 }
 
-// Choosing an orientation moves the crop box over the preview.
+// Choosing an orientation moves the crop box over the preview; centred, the odd pixel left over
+// stays on the right.
 TEST_F(JobTest, CropBoxFollowsOrientation) {
-    Load(Picture("p.bmp", 2000, 1000));  // shown 400 x 200, the box 300 x 200
-    for (auto [orient, left] : {std::pair{0, 0}, {1, 100}, {2, 100}, {3, 0}, {4, 50}}) {
+    Load(Picture("p.bmp", 1995, 1000));  // shown 400 x 201, the box 301 x 201
+    for (auto [orient, left] : {std::pair{0, 0}, {1, 99}, {2, 99}, {3, 0}, {4, 49}}) {
         windows.controls.OpDir = orient;
         job->UpdateOrientation();
         EXPECT_EQ((std::array{box.crop.Left, box.crop.Top, box.crop.Width, box.crop.Height}),
-                  (std::array<double, 4>{double(left), 0, 300, 200})) << orient;
+                  (std::array<double, 4>{double(left), 0, 301, 201})) << orient;
     }
     EXPECT_EQ(windows.size, "1500x1000");
 }
@@ -274,10 +278,9 @@ TEST_F(ProcessTest, FolderRuns) {
     std::map<int, std::string> shown;
     for (int jobs : {1, 2, 3}) {
         windows.informed.clear();
-        windows.finished.clear();
+        windows.events.clear();
         Load(folder, kDropFolder, jobs).ProcessPics();
-        shown[jobs] =
-            windows.finished + windows.report + "|" + windows.new_name + "|" + windows.size;
+        shown[jobs] = windows.events + "|" + windows.new_name + "|" + windows.size;
         for (const std::string& text : windows.informed) shown[jobs] += "|" + text;
         for (const auto& e : fs::directory_iterator(out))
             outputs[jobs][e.path().filename()] = test::ReadFileBytes(e.path());
@@ -288,10 +291,12 @@ TEST_F(ProcessTest, FolderRuns) {
     EXPECT_EQ(files, "Grüße e.jpg,Pictorra Error Log.txt,a.jpg,b.jpg,d.jpg,");
     const std::string log = folder + "/c.jpg - Error: 1\r\n\r\n";
     EXPECT_EQ(outputs[1]["Pictorra Error Log.txt"], Bytes(log.begin(), log.end()));
-    // Pictures finish in list order; the size display shows the last one's crop.
-    EXPECT_EQ(shown[1], "1 2 3 4 5   4 files processed|Folder: Images46e-R640|60x90|Errors with "
-                        "some files processed. Error log saved as:\r\n" +
-                            out + "Pictorra Error Log.txt");
+    // Pictures finish in list order, the count of those written after each, the failed one
+    // not counted; the size display shows the last one's crop.
+    EXPECT_EQ(shown[1], "[  1 files processed]1/5 [  2 files processed]2/5 3/5 "
+                        "[  3 files processed]4/5 [  4 files processed]5/5 [  4 files processed]"
+                        "|Folder: Images46e-R640|60x90|Errors with some files processed. Error "
+                        "log saved as:\r\n" + out + "Pictorra Error Log.txt");
     for (int jobs : {2, 3}) {
         EXPECT_EQ(outputs[jobs], outputs[1]) << jobs;
         EXPECT_EQ(shown[jobs], shown[1]) << jobs;
@@ -326,12 +331,13 @@ TEST_F(ProcessTest, FoldersWithoutPicturesOrOutputFolder) {
 TEST_F(ProcessTest, ToolsAreReplayedAfterCropBeforeResize) {
     windows.controls.OpType = 1;
     shell::gSize2 = 120;
-    Load(Picture("t.bmp", 90, 40));  // the centre 60 x 40, then 120 x 80
+    Load(Picture("t.bmp", 91, 40));  // the centre 60 x 40 (the odd column left over on the
+                                     // right), then 120 x 80
     const CustomOpInfo border{2, 0x0000FF, 0, 0, 0, 0, 0, 0, "", ""};
     ASSERT_TRUE(job->AddCustomOp(kOpDarken, {}));
     ASSERT_TRUE(job->AddCustomOp(kOpBorder, border));
     job->ProcessPics();
-    image::cImage expected = Gradient(90, 40).CropPic(0, 0, 60, 40, 15, 0);
+    image::cImage expected = Gradient(91, 40).CropPic(0, 0, 60, 40, 15, 0);
     ReplayOp(kOpDarken, {}, expected, 60, 40);
     ReplayOp(kOpBorder, border, expected, 60, 40);
     image::cImage out;
