@@ -242,9 +242,17 @@ TEST(BmpReader, HostileFilesFailWithCode1) {
         EXPECT_EQ(img.LoadPictureData(file, "bmp"), 1) << name;
         EXPECT_FALSE(img.PicValid()) << name;  // the previous picture is gone too
     }
-    // Near misses that are fine: the last row's padding missing, the largest side.
-    cImage img;
-    EXPECT_EQ(img.LoadPictureData(cut(rgb, rgb.size() - 1), "bmp"), 0);
+    // The pixel data may end right after the last row's last pixel byte (its padding missing),
+    // never a byte sooner; a sub-byte depth's last pixels share their byte.
+    for (const Format& f : {Format{}, Format{40, 1, kRgb, true, 2}, Format{40, 4, kRgb, false, 16},
+                            Format{40, 16, kRgb, false, 0, {0x7C00, 0x03E0, 0x001F}}}) {
+        const Bytes whole = File(f, 5, 3, Pixels(f, 5, 3));
+        const size_t padding = (5 * f.bits + 31) / 32 * 4 - (5 * f.bits + 7) / 8;
+        cImage img;
+        EXPECT_EQ(img.LoadPictureData(cut(whole, whole.size() - padding), "bmp"), 0) << f.bits;
+        EXPECT_EQ(img.LoadPictureData(cut(whole, whole.size() - padding - 1), "bmp"), 1) << f.bits;
+    }
+    cImage img;  // the largest side
     EXPECT_EQ(img.LoadPictureData(File({}, 65535, 1, Pixels({}, 65535, 1)), "bmp"), 0);
 }
 
