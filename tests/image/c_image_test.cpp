@@ -6,6 +6,7 @@
 
 #include <array>
 #include <tuple>
+#include <vector>
 
 #include "test_support.h"
 
@@ -108,6 +109,19 @@ TEST(CImage, PictureBoxAndStretch) {
     EXPECT_EQ(PixelAt(small, 0, 0).r, 10);
     EXPECT_EQ(PixelAt(small, 1, 0).r, 20);
     EXPECT_EQ(PixelAt(small, 2, 0), (Rgb{7, 7, 7}));
+    // Means below, at and above a half go to the nearest value, halves up: 10.5, 10.5, 127.5;
+    // 10.33, 10.67, 10.33; and over 2 x 2, 10.25, 10.75, 10.5.
+    const std::tuple<int, std::vector<Rgb>, Rgb> means[] = {
+        {2, {{10, 10, 0}, {11, 11, 255}}, {11, 11, 128}},
+        {3, {{10, 10, 10}, {10, 11, 10}, {11, 11, 11}}, {10, 11, 10}},
+        {2, {{10, 10, 10}, {10, 10, 10}, {10, 11, 11}, {11, 12, 11}}, {10, 11, 11}}};
+    for (const auto& [w, pixels, mean] : means) {
+        const int h = int(pixels.size()) / w;
+        const cImage block = MakeImage(w, h, [&, w](int x, int y) { return pixels[w * y + x]; });
+        cImage one = test::Uniform(1, 1, {});
+        block.CopyPic(one, 1, 1, 0, 0, w, h);
+        EXPECT_EQ(PixelAt(one, 0, 0), mean) << w << "x" << h;
+    }
 }
 
 }  // namespace
