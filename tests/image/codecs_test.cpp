@@ -3,6 +3,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
@@ -293,6 +294,7 @@ TEST(JpegAndGifHostile, DamagedFilesAreRefused) {
         {"cut in the header", cut(jpeg, 100), "jpg", 1},
         {"no end marker", cut(jpeg, jpeg.size() - 2), "jpg", 1},
         {"end marker in the data", ended, "jpg", 1}, {"junk between segments", junk, "jpg", 0},
+        {"no extension: told by its bytes", jpeg, "", 0}, {"told by its bytes", gif, "", 0},
         {"127 scans", EncodeJpeg(Smooth(16, 8, true), kLayouts[4], {}, true), "jpg", 1},
         {"empty", {}, "gif", 1}, {"PNG", png, "gif", 1}, {"huge screen", huge_gif, "gif", 1},
         {"cut in the header", cut(gif, 10), "gif", 1},
@@ -311,12 +313,16 @@ TEST(JpegAndGifHostile, DamagedFilesAreRefused) {
 // ---- JPEG writing ----------------------------------------------------------------------------
 
 // Baseline, with chroma at full resolution at quality 100 and halved both ways below; on noise
-// each lower quality makes a smaller file.
+// each lower quality makes a smaller file. The file gets a new file's permissions.
 TEST(JpegWriter, WritesBaselineThatReadsBackClose) {
     TempDir dir;
     const RgbPicture source = Smooth(61, 35);
     const cImage img = MakeImage(61, 35, [&](int x, int y) { return source.At(x, y); });
     const cImage noise = Noise(120, 90, 1);
+    const mode_t mask = umask(027);
+    EXPECT_EQ(img.WriteJPG(dir.File("out.jpg"), 90), 0);
+    umask(mask);
+    EXPECT_EQ(fs::status(dir.path() / "out.jpg").permissions(), fs::perms(0640));
     std::vector<uintmax_t> noise_sizes;
     for (const auto& [quality, luma_sampling, tolerance] :
          {std::tuple{100, 0x11, 4}, std::tuple{90, 0x22, 8}, std::tuple{75, 0x22, 10}}) {
