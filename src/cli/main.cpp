@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/cli_args.h"
+#include "cli/progress.h"
 #include "options/c_options.h"
 #include "shell/file_ops.h"
 #include "shell/qt_settings_store.h"
@@ -72,9 +73,7 @@ public:
         if (!progress_) return;
         using namespace std::chrono;
         const double elapsed = duration<double>(steady_clock::now() - start_).count();
-        const double left = finished > 0 ? elapsed / finished * (total - finished) : 0;
-        std::fprintf(stderr, "\r%d / %d  %s elapsed, about %s left   ", finished, total,
-                     Clock(elapsed).c_str(), Clock(left).c_str());
+        std::fputs(cli::ProgressLine(finished, total, elapsed).c_str(), stderr);
         std::fflush(stderr);
         shown_progress_ = true;
     }
@@ -89,13 +88,6 @@ public:
     const std::string& new_name() const { return new_name_; }
 
 private:
-    static std::string Clock(double seconds) {
-        const long s = long(seconds + 0.5);
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
-        return buf;
-    }
-
     const CliConfig& config_;
     bool interactive_;
     bool progress_;

@@ -6,6 +6,8 @@
 
 #include <array>
 
+#include "cli/progress.h"
+
 namespace pictorra::cli {
 namespace {
 
@@ -83,6 +85,23 @@ TEST(CliArgs, RefusesBadValues) {
         EXPECT_TRUE(!joined.starts_with("--") || r.error.find(args[0]) != std::string::npos)
             << joined << r.error;
     }
+}
+
+// The time left is the average so far times the pictures to come; each clock rounds to the
+// nearest second, half a second up, and 60 seconds carry into the minutes.
+TEST(CliProgress, LineOnTheTerminal) {
+    const struct {
+        int finished, total;
+        double elapsed;
+        const char* line;
+    } cases[] = {{1, 4, 10.0, "1 / 4  0:10 elapsed, about 0:30 left"},
+                 {2, 3, 59.5, "2 / 3  1:00 elapsed, about 0:30 left"},
+                 {1, 2, 59.49, "1 / 2  0:59 elapsed, about 0:59 left"},
+                 {2, 5, 39.9, "2 / 5  0:40 elapsed, about 1:00 left"},
+                 {7, 7, 3725.2, "7 / 7  62:05 elapsed, about 0:00 left"},
+                 {0, 9, 0.4, "0 / 9  0:00 elapsed, about 0:00 left"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgressLine(c.finished, c.total, c.elapsed), "\r" + std::string(c.line) + "   ");
 }
 
 }  // namespace

@@ -6,11 +6,8 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <cstddef>
 #include <filesystem>
-#include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "image/c_image.h"
@@ -159,21 +156,15 @@ TEST(BmpVariant, DecodesToThePixelsWritten) {
     }
 }
 
-// Hand-made RLE streams for a 4 x 3 picture with palette entries 0..3.
-struct RleCase {
-    uint32_t compression;
-    Bytes stream;
-    const char* want;
-};
-
-// Rows run bottom-up in the stream; `want` gives the palette index of each pixel, rows top-down,
-// or nullptr: code 1.
+// Streams for a 4 x 3 picture with palette entries 0..3, rows bottom-up; `want` gives the palette
+// index of each pixel, rows top-down, or nullptr: code 1.
 TEST(BmpRle, HandMadeStreams) {
-    const RleCase cases[] = {
+    const std::tuple<uint32_t, Bytes, const char*> cases[] = {
         {kRle8, {4, 1, 0, 0, 2, 2, 2, 3, 0, 0, 4, 3, 0, 0, 0, 1}, "3333/2233/1111"},
         {kRle8, {0, 3, 1, 2, 3, 0, 1, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1}, "3333/2222/1231"},
         {kRle8, {1, 1, 0, 2, 1, 1, 2, 3, 0, 1}, "0000/0033/1000"},   // delta right and up
         {kRle8, {1, 1, 0, 0, 2, 2, 0, 1}, "0000/2200/1000"},         // early end of line, bitmap
+        {kRle8, {1, 1, 0, 2, 0, 3, 0, 1}, "0000/0000/1000"},         // delta just past the top
         {kRle8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3}, "3333/2222/1111"},   // no end codes
         {kRle4, {4, 0x12, 0, 0, 3, 0x30, 1, 0x20, 0, 0, 4, 0x33, 0, 1}, "3333/3032/1212"},
         {kRle4, {0, 3, 0x12, 0x30, 1, 0x10, 0, 0, 0, 1}, "0000/0000/1231"},
@@ -186,14 +177,14 @@ TEST(BmpRle, HandMadeStreams) {
         {kRle8, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, nullptr},            // pixels above the top row
         {kRle8, {0, 2, 1}, nullptr},                                 // delta cut short
         {kRle8, {4, 1, 0, 0, 4, 2}, nullptr}};                       // stream ends mid-picture
-    for (const RleCase& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        const Format f{40, uint16_t(c.compression == kRle8 ? 8 : 4), c.compression, false, 4};
+    for (const auto& [compression, stream, want] : cases) {
+        SCOPED_TRACE(&stream - &std::get<1>(cases[0]));
+        const Format f{40, uint16_t(compression == kRle8 ? 8 : 4), compression, false, 4};
         cImage img;
-        ASSERT_EQ(img.LoadPictureData(File(f, 4, 3, c.stream), "bmp"), c.want ? 0 : 1);
-        for (int i = 0; c.want && c.want[i]; ++i) {
-            if (c.want[i] == '/') continue;
-            EXPECT_EQ(PixelAt(img, i % 5, i / 5), PaletteColour(uint32_t(c.want[i] - '0'))) << i;
+        ASSERT_EQ(img.LoadPictureData(File(f, 4, 3, stream), "bmp"), want ? 0 : 1);
+        for (int i = 0; want && want[i]; ++i) {
+            if (want[i] == '/') continue;
+            EXPECT_EQ(PixelAt(img, i % 5, i / 5), PaletteColour(uint32_t(want[i] - '0'))) << i;
         }
     }
 }
@@ -215,7 +206,7 @@ TEST(BmpReader, HostileFilesFailWithCode1) {
     const std::pair<const char*, Bytes> cases[] = {
         {"empty", {}}, {"magic only", {'B', 'M'}}, {"cut in the file header", cut(rgb, 13)},
         {"cut in the info header", cut(rgb, 30)}, {"cut before the pixels", cut(rgb, 54)},
-        {"cut in the last row", cut(rgb, rgb.size() - 4)}, {"cut in the palette", cut(pal8, 80)},
+        {"cut in the palette", cut(pal8, 80)},
         {"cut in the masks", cut(fields, 60)}, {"magic BA", with(rgb, 1, 'A', 1)},
         {"header size 41", with(rgb, 14, 41)}, {"width 0", with(rgb, 18, 0)},
         {"width -5", with(rgb, 18, uint32_t(-5))}, {"width 65536", with(rgb, 18, 65536)},
@@ -242,9 +233,17 @@ TEST(BmpReader, HostileFilesFailWithCode1) {
         EXPECT_EQ(img.LoadPictureData(file, "bmp"), 1) << name;
         EXPECT_FALSE(img.PicValid()) << name;  // the previous picture is gone too
     }
-    // Near misses that are fine: the last row's padding missing, the largest side.
-    cImage img;
-    EXPECT_EQ(img.LoadPictureData(cut(rgb, rgb.size() - 1), "bmp"), 0);
+    // The pixel data may end right after the last row's last pixel byte (its padding missing),
+    // never a byte sooner; a sub-byte depth's last pixels share their byte.
+    for (const Format& f : {Format{}, Format{40, 1, kRgb, true, 2}, Format{40, 4, kRgb, false, 16},
+                            Format{40, 16, kRgb, false, 0, {0x7C00, 0x03E0, 0x001F}}}) {
+        const Bytes whole = File(f, 5, 3, Pixels(f, 5, 3));
+        const size_t padding = (5 * f.bits + 31) / 32 * 4 - (5 * f.bits + 7) / 8;
+        cImage img;
+        EXPECT_EQ(img.LoadPictureData(cut(whole, whole.size() - padding), "bmp"), 0) << f.bits;
+        EXPECT_EQ(img.LoadPictureData(cut(whole, whole.size() - padding - 1), "bmp"), 1) << f.bits;
+    }
+    cImage img;  // the largest side
     EXPECT_EQ(img.LoadPictureData(File({}, 65535, 1, Pixels({}, 65535, 1)), "bmp"), 0);
 }
 

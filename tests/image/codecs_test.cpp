@@ -2,21 +2,27 @@
 // encoders: what the decoder corpora cannot show.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
 
+#include "image/atomic_file.h"
 #include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace pictorra::test;
+using pictorra::image::AtomicFile;
 using pictorra::image::cImage;
 
 // ---- JPEG reading ----------------------------------------------------------------------------
@@ -288,6 +294,7 @@ TEST(JpegAndGifHostile, DamagedFilesAreRefused) {
         {"cut in the header", cut(jpeg, 100), "jpg", 1},
         {"no end marker", cut(jpeg, jpeg.size() - 2), "jpg", 1},
         {"end marker in the data", ended, "jpg", 1}, {"junk between segments", junk, "jpg", 0},
+        {"no extension: told by its bytes", jpeg, "", 0}, {"told by its bytes", gif, "", 0},
         {"127 scans", EncodeJpeg(Smooth(16, 8, true), kLayouts[4], {}, true), "jpg", 1},
         {"empty", {}, "gif", 1}, {"PNG", png, "gif", 1}, {"huge screen", huge_gif, "gif", 1},
         {"cut in the header", cut(gif, 10), "gif", 1},
@@ -306,12 +313,16 @@ TEST(JpegAndGifHostile, DamagedFilesAreRefused) {
 // ---- JPEG writing ----------------------------------------------------------------------------
 
 // Baseline, with chroma at full resolution at quality 100 and halved both ways below; on noise
-// each lower quality makes a smaller file.
+// each lower quality makes a smaller file. The file gets a new file's permissions.
 TEST(JpegWriter, WritesBaselineThatReadsBackClose) {
     TempDir dir;
     const RgbPicture source = Smooth(61, 35);
     const cImage img = MakeImage(61, 35, [&](int x, int y) { return source.At(x, y); });
     const cImage noise = Noise(120, 90, 1);
+    const mode_t mask = umask(027);
+    EXPECT_EQ(img.WriteJPG(dir.File("out.jpg"), 90), 0);
+    umask(mask);
+    EXPECT_EQ(fs::status(dir.path() / "out.jpg").permissions(), fs::perms(0640));
     std::vector<uintmax_t> noise_sizes;
     for (const auto& [quality, luma_sampling, tolerance] :
          {std::tuple{100, 0x11, 4}, std::tuple{90, 0x22, 8}, std::tuple{75, 0x22, 10}}) {
@@ -331,17 +342,66 @@ TEST(JpegWriter, WritesBaselineThatReadsBackClose) {
     EXPECT_LT(noise_sizes[2], noise_sizes[1]);
 }
 
+// A full disk: writes past `bytes` fail with EFBIG (the signal that would end the process is
+// ignored) until the end of the scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_), signal(SIGXFSZ, handler_); }
+
+private:
+    rlimit old_{};
+    sighandler_t handler_;
+};
+
+// Whatever fails, nothing is left under the final name or beside it and an older file of that
+// name is untouched: the encoder refusing the picture (wider than JPEG allows), the disk filling
+// up, the rename into place failing (a folder holds the name).
 TEST(JpegWriter, FailuresLeaveNoFileAndKeepAnOldOne) {
     TempDir dir;
-    // Wider than JPEG allows: the encoder refuses it once the temporary file exists.
     cImage too_wide;
     ASSERT_EQ(too_wide.CreateDIB(70000, 1), 0);
+    const cImage noise = Noise(120, 90, 1);  // some 20 KB
     EXPECT_NE(too_wide.WriteJPG(dir.File("missing/new.jpg"), 75), 0);
-    EXPECT_TRUE(fs::is_empty(dir.path()));
     WriteFileBytes(dir.path() / "old.jpg", {1, 2, 3});
-    EXPECT_NE(too_wide.WriteJPG(dir.File("old.jpg"), 75), 0);
-    EXPECT_EQ(ReadFileBytes(dir.path() / "old.jpg"), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+    fs::create_directory(dir.path() / "folder.jpg");
+    for (const auto& [name, img, limit] :
+         {std::tuple<const char*, const cImage*, rlim_t>{"old.jpg", &too_wide, 0},
+          {"new.jpg", &too_wide, 0}, {"old.jpg", &noise, 4096}, {"new.jpg", &noise, 4096},
+          {"folder.jpg", &noise, 0}}) {
+        {
+            std::optional<FileSizeLimit> full;
+            if (limit > 0) full.emplace(limit);
+            EXPECT_NE(img->WriteJPG(dir.File(name), 75), 0) << name << " " << limit;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);  // no temporary file
+        EXPECT_EQ(ReadFileBytes(dir.path() / "old.jpg"), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_TRUE(fs::is_empty(dir.path() / "folder.jpg"));
+    }
+}
+
+// A write error fwrite meets (more than the stdio buffer) and one only fclose meets (all of it
+// still buffered) both fail the commit, which leaves the old file and no other.
+TEST(AtomicFile, AFailedWriteIsNeverCommitted) {
+    TempDir dir;
+    WriteFileBytes(dir.path() / "f", {1, 2, 3});
+    for (const size_t bytes : {200000, 8000}) {
+        {
+            AtomicFile out(dir.File("f"));
+            ASSERT_TRUE(out.ok());
+            const std::vector<char> data(bytes, 'x');
+            const FileSizeLimit full(4096);
+            fwrite(data.data(), 1, bytes, out.file());
+            EXPECT_FALSE(out.Commit()) << bytes;
+        }
+        EXPECT_EQ(ReadFileBytes(dir.path() / "f"), (std::vector<uint8_t>{1, 2, 3})) << bytes;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << bytes;
+    }
 }
 
 }  // namespace

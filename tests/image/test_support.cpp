@@ -19,20 +19,6 @@ image::cImage MakeImage(int w, int h, const std::function<Rgb(int, int)>& fn) {
     return img;
 }
 
-Rgb PixelAt(const image::cImage& img, int x, int y) {
-    const uint8_t* p = img.View().Row(y) + 3 * x;
-    return {p[2], p[1], p[0]};
-}
-
-void SetPixel(image::cImage& img, int x, int y, Rgb c) {
-    uint8_t* p = img.View().Row(y) + 3 * x;
-    p[0] = c.b, p[1] = c.g, p[2] = c.r;
-}
-
-image::cImage Uniform(int w, int h, Rgb c) {
-    return MakeImage(w, h, [c](int, int) { return c; });
-}
-
 image::cImage Noise(int w, int h, uint32_t seed) {
     image::cImage img;
     if (img.CreateDIB(w, h) != 0) return img;
@@ -48,10 +34,6 @@ image::cImage Photo(int w, int h, uint32_t seed) {
         return Rgb{uint8_t(bright ? 230 - y % 40 : 20 + x % 50),
                    uint8_t(x * 7 + y * 3 + int(rng() % 8)), uint8_t(rng())};
     });
-}
-
-std::vector<uint8_t> Bytes(const image::cImage& img) {
-    return {img.DIBitsPtr(), img.DIBitsPtr() + img.PicSize()};
 }
 
 std::optional<RgbPicture> ReadPng(const std::filesystem::path& path) {
@@ -112,16 +94,7 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
-    if (!path_.empty()) {
-        // Tests may leave read-only files and folders behind; open them up before removing.
-        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            std::filesystem::permissions(
-                it->path(), std::filesystem::perms::owner_all,
-                std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ec);
-        }
-        std::filesystem::remove_all(path_, ec);
-    }
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
 
 }  // namespace pictorra::test

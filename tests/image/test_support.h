@@ -20,15 +20,25 @@ struct Rgb {
 
 // Makes a w x h picture whose pixel at (x, y) (top-down) is fn(x, y).
 image::cImage MakeImage(int w, int h, const std::function<Rgb(int, int)>& fn);
-Rgb PixelAt(const image::cImage& img, int x, int y);
-void SetPixel(image::cImage& img, int x, int y, Rgb c);
-image::cImage Uniform(int w, int h, Rgb c);
+inline image::cImage Uniform(int w, int h, Rgb c) {
+    return MakeImage(w, h, [c](int, int) { return c; });
+}
+inline Rgb PixelAt(const image::cImage& img, int x, int y) {
+    const uint8_t* p = img.View().Row(y) + 3 * x;
+    return {p[2], p[1], p[0]};
+}
+inline void SetPixel(image::cImage& img, int x, int y, Rgb c) {
+    uint8_t* p = img.View().Row(y) + 3 * x;
+    p[0] = c.b, p[1] = c.g, p[2] = c.r;
+}
 // Pseudo-random bytes, row padding included, so that a stray write to the padding shows.
 image::cImage Noise(int w, int h, uint32_t seed);
 // Photograph-like: a sharp edge, a gradient with a little noise, and one channel of pure noise.
 image::cImage Photo(int w, int h, uint32_t seed);
 // The whole buffer, padding included.
-std::vector<uint8_t> Bytes(const image::cImage& img);
+inline std::vector<uint8_t> Bytes(const image::cImage& img) {
+    return {img.DIBitsPtr(), img.DIBitsPtr() + img.PicSize()};
+}
 
 // A decoded PNG, top-down RGB.
 struct RgbPicture {

@@ -16,12 +16,15 @@ TEST(Geometry, CropAndMount) {
     struct Case {
         int32_t W, H, small, large, crop_w, crop_h, mount_w, mount_h, mount_x, mount_y;
     };
-    // Exact; just out of the tolerance; landscape and portrait; halves to even (1501.5, 1504.5);
-    // 5 x 7, 8 x 10; a square picture (portrait); square in and just out of the tolerance; 1 x 1.
+    // Exact; just out of the tolerance and just in it; landscape and portrait, the odd pixel left
+    // over on the canvas going right; halves to even (1501.5, 1504.5); 5 x 7, 8 x 10; a square
+    // picture (portrait); square in and just out of the tolerance; 1 x 1.
     const Case cases[] = {
         {3000, 2000, 2, 3, 3000, 2000, 3000, 2000, 0, 0},
         {3003, 2000, 2, 3, 3000, 2000, 3003, 2002, 0, 1},
+        {1498, 1000, 2, 3, 1498, 1000, 1498, 1000, 0, 0},
         {1600, 1200, 2, 3, 1600, 1067, 1800, 1200, 100, 0},
+        {1601, 1200, 2, 3, 1601, 1067, 1800, 1200, 99, 0},
         {1200, 1600, 2, 3, 1067, 1600, 1200, 1800, 0, 100},
         {2000, 1000, 2, 3, 1500, 1000, 2000, 1333, 0, 166},
         {2001, 1001, 2, 3, 1502, 1001, 2001, 1334, 0, 166},
@@ -65,6 +68,8 @@ TEST(Geometry, CropOrigins) {
         {1600, 1200, 1600, 1067, 1, {}, 0, 0},   {1600, 1200, 1600, 1067, 2, {}, 0, 133},
         {1600, 1200, 1600, 1067, 3, {}, 0, 133}, {1600, 1200, 1600, 1067, 4, {}, 0, 66},
         {1600, 1200, 1600, 1067, 9, {}, 0, 66},
+        // An odd leftover: the extra pixel stays right of and below a centred crop.
+        {101, 51, 50, 20, 4, {}, 25, 15},
         // Dragged boxes, in preview units: closer than 4 to the edge snaps to it; an unknown
         // mode leaves X and Y as they were.
         {2000, 1000, 1500, 1000, 4, {1, 3.9, 50, 400, 300}, 0, 0},

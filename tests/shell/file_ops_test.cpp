@@ -49,34 +49,28 @@ void Write(const std::string& path, const std::string& text = "x", mode_t mode =
     std::ofstream(path) << text;
     chmod(path.c_str(), mode);
 }
-
 std::string Read(const std::string& path) {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-
 bool Exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
-
 fs::perms Mode(const std::string& path) { return fs::symlink_status(path).permissions(); }
 
 class FileOps : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = (fs::temp_directory_path() / "pictorra-fileops-XXXXXX").string();
-        ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-    }
-    void TearDown() override {
-        Open(dir_);
-        fs::remove_all(dir_);
-    }
-    static void Open(const fs::path& path) {  // a failed test's leftovers; follows no link
+    void SetUp() override { ASSERT_NE(mkdtemp(dir_.data()), nullptr); }
+    void TearDown() override {  // opens up what a failed test left locked; follows no link
         std::error_code ec;
-        if (!fs::is_directory(fs::symlink_status(path, ec))) return;
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
-        for (const auto& entry : fs::directory_iterator(path, ec)) Open(entry.path());
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto it = fs::recursive_directory_iterator(dir_, ec); it != decltype(it)();
+             it.increment(ec)) {
+            if (it->is_directory(ec) && !it->is_symlink(ec))
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(dir_, ec);
     }
     std::string P(const std::string& name) const { return dir_ + "/" + name; }
-    std::string dir_;
+    std::string dir_ = (fs::temp_directory_path() / "pictorra-fileops-XXXXXX").string();
 };
 
 TEST_F(FileOps, ExistenceFollowsLinksAndKnowsOnlyFilesAndFolders) {
