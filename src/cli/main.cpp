@@ -171,11 +171,15 @@ int Run(const CliConfig& config) {
     windows.ClearProgress();
     switch (job->LastOutcome()) {
         case options::RunOutcome::kCancelled:
-        case options::RunOutcome::kStopped: return kCancelled;
+        case options::RunOutcome::kStopped:
+            return kCancelled;
         case options::RunOutcome::kNoFiles:
-        case options::RunOutcome::kNoPictures: return kNoPictures;
-        case options::RunOutcome::kNotRun: return kUsage;
-        case options::RunOutcome::kFinished: break;
+        case options::RunOutcome::kNoPictures:
+            return kNoPictures;
+        case options::RunOutcome::kNotRun:
+            return kUsage;
+        case options::RunOutcome::kFinished:
+            break;
     }
     const auto& failures = job->Failures();
     if (kind == options::kDropFile && !failures.empty())

@@ -22,9 +22,10 @@ TEST(CliArgs, OptionsSetTheirControls) {
     const CliConfig d = Parse({});  // nothing ticked, a white canvas
     EXPECT_TRUE(!d.controls.CkCrop && !d.controls.CkMount && !d.controls.CkResize && !d.yes &&
                 d.mount_color == 0xFFFFFF && d.path == "/p");
-    const CliConfig c = Parse({"--crop", "8x10", "--mount", "--color", "ff8000", "--orient", "b",
-                               "--no-orient-name", "--resize", "desk", "--hq", "--type", "bmp",
-                               "--quality", "veryhigh", "--name", "card", "--yes", "--jobs", "3"});
+    const CliConfig c = Parse(
+        {"--crop",           "8x10",     "--mount", "--color", "ff8000", "--orient", "b",
+         "--no-orient-name", "--resize", "desk",    "--hq",    "--type", "bmp",      "--quality",
+         "veryhigh",         "--name",   "card",    "--yes",   "--jobs", "3"});
     EXPECT_TRUE(c.controls.CkCrop && c.controls.CkMount && c.controls.CkResize && c.yes);
     EXPECT_FALSE(c.controls.CkOrient);
     EXPECT_EQ(c.mount_color, 0x0080FFu);  // red in the low byte
@@ -44,14 +45,14 @@ TEST(CliArgs, Tools) {
         const char* arg;
         int32_t code;
         CustomOpInfo info;
-    } cases[] = {
-        // LThick, LCol, iFactor, LStep, FontW, FontH, XPt, YPt, sFontName, sText, IfBold
-        {"lighten", options::kOpLighten, {}},
-        {"border:10:ff0000", options::kOpBorder, {10, 0x0000FF, 0, 0, 0, 0, 0, 0, "", ""}},
-        {"bevel:5:Pipe-shaped", options::kOpBevel, {5, 0, 60, 200, 0, 0, 0, 0, "", ""}},
-        {"bevel:7:7", options::kOpBevel, {7, 0, 200, 60, 0, 0, 0, 0, "", ""}},
-        {"text-bold:5:-6:10:24:0000ff:DejaVu Sans:a:b c", options::kOpText,
-         {0, 0xFF0000, 0, 0, 10, 24, 5, -6, "DejaVu Sans", "a:b c", true}}};
+    } cases[] = {// LThick, LCol, iFactor, LStep, FontW, FontH, XPt, YPt, sFontName, sText, IfBold
+                 {"lighten", options::kOpLighten, {}},
+                 {"border:10:ff0000", options::kOpBorder, {10, 0x0000FF, 0, 0, 0, 0, 0, 0, "", ""}},
+                 {"bevel:5:Pipe-shaped", options::kOpBevel, {5, 0, 60, 200, 0, 0, 0, 0, "", ""}},
+                 {"bevel:7:7", options::kOpBevel, {7, 0, 200, 60, 0, 0, 0, 0, "", ""}},
+                 {"text-bold:5:-6:10:24:0000ff:DejaVu Sans:a:b c",
+                  options::kOpText,
+                  {0, 0xFF0000, 0, 0, 10, 24, 5, -6, "DejaVu Sans", "a:b c", true}}};
     for (const auto& c : cases) {
         const CliConfig config = Parse({"--tool", c.arg});
         ASSERT_EQ(config.tools.size(), 1u) << c.arg;
@@ -67,13 +68,26 @@ TEST(CliArgs, Tools) {
 
 TEST(CliArgs, RefusesBadValues) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--crop", "4x0", "/p"},     {"--crop", "wide", "/p"},    {"--mount", "/p"},
-        {"--color", "fff", "/p"},    {"--color", "gg0000", "/p"}, {"--orient", "f", "/p"},
-        {"--resize", "0", "/p"},     {"--resize", "big", "/p"},   {"--type", "png", "/p"},
-        {"--quality", "best", "/p"}, {"--jobs", "0", "/p"},       {"--tool", "blur", "/p"},
-        {"--tool", "border:0:ffffff", "/p"},   {"--tool", "border:100:ffffff", "/p"},
-        {"--tool", "bevel:5:8", "/p"},         {"--tool", "text:1:2:0:24:ffffff:Arial:x", "/p"},
-        {"--tool", "text:1:2:10:24:ffffff::x", "/p"},  {"--bogus", "/p"}, {"/a", "/b"}, {},
+        {"--crop", "4x0", "/p"},
+        {"--crop", "wide", "/p"},
+        {"--mount", "/p"},
+        {"--color", "fff", "/p"},
+        {"--color", "gg0000", "/p"},
+        {"--orient", "f", "/p"},
+        {"--resize", "0", "/p"},
+        {"--resize", "big", "/p"},
+        {"--type", "png", "/p"},
+        {"--quality", "best", "/p"},
+        {"--jobs", "0", "/p"},
+        {"--tool", "blur", "/p"},
+        {"--tool", "border:0:ffffff", "/p"},
+        {"--tool", "border:100:ffffff", "/p"},
+        {"--tool", "bevel:5:8", "/p"},
+        {"--tool", "text:1:2:0:24:ffffff:Arial:x", "/p"},
+        {"--tool", "text:1:2:10:24:ffffff::x", "/p"},
+        {"--bogus", "/p"},
+        {"/a", "/b"},
+        {},
         {"--crop"}};
     for (const auto& args : bad) {
         const ParseResult r = ParseArgs(args);

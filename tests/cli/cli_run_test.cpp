@@ -80,7 +80,8 @@ TEST_F(CliRun, ExitStatuses) {
         {{locked}, 2, "cannot read folder " + locked + ": Permission denied"},
         {{fixed}, 1, "cannot create folder " + fixed + "/Images-: Permission denied"},
         {{"--yes", "--jobs", "2", "--crop", "5x7", "--orient", "c", "--resize", "300", mixed},
-         1, "Folder: Images57c-R300"},
+         1,
+         "Folder: Images57c-R300"},
         {{"--help"}, 0, "Usage: pictorra-cli"},
         {{"--version"}, 0, "pictorra-cli "}};
     for (const auto& c : cases) {
@@ -88,7 +89,8 @@ TEST_F(CliRun, ExitStatuses) {
         EXPECT_EQ(status, c.status) << c.args[0] << ": " << out;
         EXPECT_NE(out.find(c.says), std::string::npos) << c.args[0] << ": " << out;
     }
-    for (const auto& p : {locked, fixed, mixed + "/secret.bmp"}) fs::permissions(p, fs::perms::owner_all);
+    for (const auto& p : {locked, fixed, mixed + "/secret.bmp"})
+        fs::permissions(p, fs::perms::owner_all);
     EXPECT_TRUE(fs::exists(good + "/Images46e-R640/b b.jpg"));
     // A tool reaches the picture: the output is the source darkened.
     ASSERT_EQ(Cli({"--type", "bmp", "--tool", "darken", "--name", "d", good + "/a.bmp"}).first, 0);

@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Seeds, ClipTest, testing::Range(1, 4));
 // Far beyond the picture, and at the ends of the 32-bit range: the sanitizer build watches the
 // memory, this the padding.
 TEST(Clip, HugeThicknessOnTinyPictures) {
-    const int32_t rects[][4] = {{-50, -50, 0, 0}, {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
+    const int32_t rects[][4] = {{-50, -50, 0, 0},
+                                {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
                                 {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
                                 {INT32_MAX, 4, INT32_MIN, 0}};
     for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 3}, std::pair{5, 1}}) {

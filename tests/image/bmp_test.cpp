@@ -117,10 +117,19 @@ Rgb Expected(const Format& f, uint32_t v) {
 const Format kFormats[] = {
     // header, bits, compression, top-down, palette entries, masks (uncompressed: those implied).
     // OS/2 core, 8 bits: the palette is what fits before the pixels.
-    {12, 1, kRgb, false, 2}, {12, 8, kRgb, false, 3}, {16, 4, kRgb, false, 16},
-    {64, 2, kRgb, true, 4}, {40, 1, kRgb, true, 1}, {40, 4, kRgb, false, 9},
-    {40, 8, kRgb, false, 256}, {108, 8, kRgb, true, 200}, {124, 2, kRgb, false, 3}, {12, 24},
-    {40, 24}, {52, 24, kRgb, true}, {124, 24, kRgb, true},
+    {12, 1, kRgb, false, 2},
+    {12, 8, kRgb, false, 3},
+    {16, 4, kRgb, false, 16},
+    {64, 2, kRgb, true, 4},
+    {40, 1, kRgb, true, 1},
+    {40, 4, kRgb, false, 9},
+    {40, 8, kRgb, false, 256},
+    {108, 8, kRgb, true, 200},
+    {124, 2, kRgb, false, 3},
+    {12, 24},
+    {40, 24},
+    {52, 24, kRgb, true},
+    {124, 24, kRgb, true},
     {40, 16, kRgb, false, 0, {0x7C00, 0x03E0, 0x001F}},
     {40, 32, kRgb, false, 0, {0xFF0000, 0xFF00, 0xFF}},
     {108, 32, kRgb, true, 0, {0xFF0000, 0xFF00, 0xFF}},
@@ -131,7 +140,9 @@ const Format kFormats[] = {
     {40, 32, kFields, false, 0, {0x3FF00000, 0x000FFC00, 0x000003FF}},
     {108, 32, kFields, false, 0, {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF}},
     {124, 32, kFields, true, 0, {0xFE000000, 0x01FFFF80, 0x0000007F}},  // an 18-bit channel
-    {40, 8, kRle8, false, 256}, {124, 8, kRle8, false, 20}, {40, 4, kRle4, false, 16},
+    {40, 8, kRle8, false, 256},
+    {124, 8, kRle8, false, 20},
+    {40, 4, kRle4, false, 16},
     {64, 4, kRle4, false, 5},
 };
 
@@ -162,21 +173,21 @@ TEST(BmpRle, HandMadeStreams) {
     const std::tuple<uint32_t, Bytes, const char*> cases[] = {
         {kRle8, {4, 1, 0, 0, 2, 2, 2, 3, 0, 0, 4, 3, 0, 0, 0, 1}, "3333/2233/1111"},
         {kRle8, {0, 3, 1, 2, 3, 0, 1, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1}, "3333/2222/1231"},
-        {kRle8, {1, 1, 0, 2, 1, 1, 2, 3, 0, 1}, "0000/0033/1000"},   // delta right and up
-        {kRle8, {1, 1, 0, 0, 2, 2, 0, 1}, "0000/2200/1000"},         // early end of line, bitmap
-        {kRle8, {1, 1, 0, 2, 0, 3, 0, 1}, "0000/0000/1000"},         // delta just past the top
-        {kRle8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3}, "3333/2222/1111"},   // no end codes
+        {kRle8, {1, 1, 0, 2, 1, 1, 2, 3, 0, 1}, "0000/0033/1000"},  // delta right and up
+        {kRle8, {1, 1, 0, 0, 2, 2, 0, 1}, "0000/2200/1000"},        // early end of line, bitmap
+        {kRle8, {1, 1, 0, 2, 0, 3, 0, 1}, "0000/0000/1000"},        // delta just past the top
+        {kRle8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3}, "3333/2222/1111"},  // no end codes
         {kRle4, {4, 0x12, 0, 0, 3, 0x30, 1, 0x20, 0, 0, 4, 0x33, 0, 1}, "3333/3032/1212"},
         {kRle4, {0, 3, 0x12, 0x30, 1, 0x10, 0, 0, 0, 1}, "0000/0000/1231"},
         {kRle4, {0, 2, 3, 2, 1, 0x20, 0, 1}, "0002/0000/0000"},
-        {kRle8, {3, 1, 2, 1, 0, 1}, nullptr},                        // run past the row
-        {kRle8, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}, nullptr},            // absolute run past the row
-        {kRle8, {0, 4, 1, 1}, nullptr},                              // absolute run cut short
-        {kRle8, {0, 2, 5, 0, 0, 1}, nullptr},                        // delta past the row
-        {kRle8, {0, 2, 0, 3, 1, 1, 0, 1}, nullptr},                  // delta to the top, a pixel
-        {kRle8, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, nullptr},            // pixels above the top row
-        {kRle8, {0, 2, 1}, nullptr},                                 // delta cut short
-        {kRle8, {4, 1, 0, 0, 4, 2}, nullptr}};                       // stream ends mid-picture
+        {kRle8, {3, 1, 2, 1, 0, 1}, nullptr},              // run past the row
+        {kRle8, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}, nullptr},  // absolute run past the row
+        {kRle8, {0, 4, 1, 1}, nullptr},                    // absolute run cut short
+        {kRle8, {0, 2, 5, 0, 0, 1}, nullptr},              // delta past the row
+        {kRle8, {0, 2, 0, 3, 1, 1, 0, 1}, nullptr},        // delta to the top, a pixel
+        {kRle8, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, nullptr},  // pixels above the top row
+        {kRle8, {0, 2, 1}, nullptr},                       // delta cut short
+        {kRle8, {4, 1, 0, 0, 4, 2}, nullptr}};             // stream ends mid-picture
     for (const auto& [compression, stream, want] : cases) {
         SCOPED_TRACE(&stream - &std::get<1>(cases[0]));
         const Format f{40, uint16_t(compression == kRle8 ? 8 : 4), compression, false, 4};
@@ -274,7 +285,8 @@ TEST(WriteBmp, WritesTheHeaderAndTheRowsAsHeld) {
 TEST(WriteBmp, NoFileFromAnEmptyBufferOrIntoAMissingFolder) {
     const TempDir dir;
     EXPECT_EQ(cImage().WriteBMP(dir.File("a.bmp")), pictorra::image::kWriteEmptyBuffer);
-    EXPECT_EQ(MakeImage(3, 2, Colour).WriteBMP(dir.File("missing/a.bmp")), pictorra::image::kWriteCannotCreate);
+    EXPECT_EQ(MakeImage(3, 2, Colour).WriteBMP(dir.File("missing/a.bmp")),
+              pictorra::image::kWriteCannotCreate);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

@@ -161,12 +161,18 @@ TEST_P(JpegOrientation, DecodesUpright) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jpeg, JpegOrientation,
-    testing::ValuesIn(std::vector<Turn>{{1, kTop, kLeft}, {2, kTop, kRight}, {3, kBottom, kRight},
-                                        {4, kBottom, kLeft}, {5, kLeft, kTop}, {6, kRight, kTop},
-                                        {7, kRight, kBottom}, {8, kLeft, kBottom}}),
-    [](const auto& info) { return "Orientation" + std::to_string(info.param.value); });
+INSTANTIATE_TEST_SUITE_P(Jpeg, JpegOrientation,
+                         testing::ValuesIn(std::vector<Turn>{{1, kTop, kLeft},
+                                                             {2, kTop, kRight},
+                                                             {3, kBottom, kRight},
+                                                             {4, kBottom, kLeft},
+                                                             {5, kLeft, kTop},
+                                                             {6, kRight, kTop},
+                                                             {7, kRight, kBottom},
+                                                             {8, kLeft, kBottom}}),
+                         [](const auto& info) {
+                             return "Orientation" + std::to_string(info.param.value);
+                         });
 
 // ---- GIF reading -----------------------------------------------------------------------------
 
@@ -372,7 +378,9 @@ TEST(JpegWriter, FailuresLeaveNoFileAndKeepAnOldOne) {
     fs::create_directory(dir.path() / "folder.jpg");
     for (const auto& [name, img, limit] :
          {std::tuple<const char*, const cImage*, rlim_t>{"old.jpg", &too_wide, 0},
-          {"new.jpg", &too_wide, 0}, {"old.jpg", &noise, 4096}, {"new.jpg", &noise, 4096},
+          {"new.jpg", &too_wide, 0},
+          {"old.jpg", &noise, 4096},
+          {"new.jpg", &noise, 4096},
           {"folder.jpg", &noise, 0}}) {
         {
             std::optional<FileSizeLimit> full;

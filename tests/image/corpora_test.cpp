@@ -49,8 +49,8 @@ TEST_P(GoodCorpus, DecodesToReference) {
     const auto ref = ReadPng(Corpora() / "expected" / (file.stem().string() + ".png"));
     ASSERT_TRUE(ref.has_value()) << file.stem();
     const int diff = MaxChannelDifference(img, *ref);
-    EXPECT_GE(diff, 0) << "size " << img.Width() << "x" << img.Height() << " against "
-                       << ref->width << "x" << ref->height;
+    EXPECT_GE(diff, 0) << "size " << img.Width() << "x" << img.Height() << " against " << ref->width
+                       << "x" << ref->height;
     EXPECT_LE(diff, tolerance);
 }
 

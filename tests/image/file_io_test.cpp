@@ -36,7 +36,7 @@ TEST(AtomicFile, ParallelWritersKeepTheUmask) {
     EXPECT_EQ(mask_after, mode_t{077});
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(stat(entry.path().c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << entry.path();
         ++files;

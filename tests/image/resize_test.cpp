@@ -65,8 +65,14 @@ TEST_P(ResizeReferenceTest, SameBytesAsTheLiteralResampler) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ResizeReferenceTest,
     testing::Combine(testing::ValuesIn(std::vector<std::tuple<int, int, int, int>>{
-                         {2, 2, 3, 3}, {7, 5, 23, 11}, {61, 47, 13, 9}, {10, 8, 1, 5}, {9, 8, 9, 1},
-                         {1, 9, 4, 3}, {150, 100, 401, 301}, {513, 387, 257, 255}}),
+                         {2, 2, 3, 3},
+                         {7, 5, 23, 11},
+                         {61, 47, 13, 9},
+                         {10, 8, 1, 5},
+                         {9, 8, 9, 1},
+                         {1, 9, 4, 3},
+                         {150, 100, 401, 301},
+                         {513, 387, 257, 255}}),
                      testing::Bool()));
 
 // What the literal resampler does not cover: an equal size is a copy, a uniform picture stays

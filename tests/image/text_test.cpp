@@ -74,8 +74,11 @@ TEST(DrawText, FillsItsCellFromTheTopLeftCornerAndNothingElse) {
 
 TEST(DrawText, EachLineBreakStartsALineOneCellLower) {
     const Box one = DrawnBox({"Hgy", "DejaVu Sans", 6, 4, 21});
-    for (const auto& [text, lines] : {std::pair{"Hgy\nHgy", 1}, {"Hgy\r\nHgy", 1}, {"Hgy\rHgy", 1},
-                                      {"Hgy\n\nHgy", 2}, {"Hgy\r\n\rHgy", 2}}) {
+    for (const auto& [text, lines] : {std::pair{"Hgy\nHgy", 1},
+                                      {"Hgy\r\nHgy", 1},
+                                      {"Hgy\rHgy", 1},
+                                      {"Hgy\n\nHgy", 2},
+                                      {"Hgy\r\n\rHgy", 2}}) {
         const Box box = DrawnBox({text, "DejaVu Sans", 6, 4, 21});
         EXPECT_EQ(std::tuple(box.count, box.x0, box.x1, box.y0, box.y1),
                   std::tuple(2 * one.count, one.x0, one.x1, one.y0, one.y1 + 21 * lines))

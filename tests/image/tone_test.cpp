@@ -28,9 +28,15 @@ cImage Greyed(cImage img, uint8_t v) {
 // v x part / 255, truncated, over 7 pixels a row (one 16-byte block and a 5-byte tail). The
 // tools pass 0..255; beyond that a result that does not fit a byte keeps the byte.
 TEST(Darken, WorkedValues) {
-    for (auto [part, in, out] : {std::array{244, 0, 0}, {244, 1, 0}, {244, 128, 122},
-                                 {244, 255, 244}, {255, 77, 77}, {0, 200, 0}, {300, 216, 254},
-                                 {300, 222, 222}, {-5, 100, 100}}) {
+    for (auto [part, in, out] : {std::array{244, 0, 0},
+                                 {244, 1, 0},
+                                 {244, 128, 122},
+                                 {244, 255, 244},
+                                 {255, 77, 77},
+                                 {0, 200, 0},
+                                 {300, 216, 254},
+                                 {300, 222, 222},
+                                 {-5, 100, 100}}) {
         cImage img = Greyed(Noise(7, 3, 1), uint8_t(in));
         img.DarkenPic(part);
         EXPECT_EQ(Bytes(img), Bytes(Greyed(Noise(7, 3, 1), uint8_t(out)))) << part << ": " << in;
@@ -111,8 +117,8 @@ void ReferenceSharpen(cImage& img, bool sharpen) {
             }
 }
 
-class SharpenTest
-    : public testing::TestWithParam<std::tuple<std::pair<int, int>, bool, int32_t>> {};
+class SharpenTest : public testing::TestWithParam<std::tuple<std::pair<int, int>, bool, int32_t>> {
+};
 
 TEST_P(SharpenTest, MatchesTheLiteralInPlaceLoops) {
     const auto [size, sharpen, threads] = GetParam();
@@ -125,8 +131,9 @@ TEST_P(SharpenTest, MatchesTheLiteralInPlaceLoops) {
 // The last two are large enough for threads to share the bands (as many as the cores allow).
 INSTANTIATE_TEST_SUITE_P(
     Sizes, SharpenTest,
-    testing::Combine(testing::ValuesIn(std::vector<std::pair<int, int>>{{3, 3}, {2, 9}, {9, 2},
-                         {33, 34}, {37, 201}, {201, 37}, {700, 500}, {131, 2101}}),
-                     testing::Bool(), testing::Values(1, 2, 3, kAllCores)));
+    testing::Combine(
+        testing::ValuesIn(std::vector<std::pair<int, int>>{
+            {3, 3}, {2, 9}, {9, 2}, {33, 34}, {37, 201}, {201, 37}, {700, 500}, {131, 2101}}),
+        testing::Bool(), testing::Values(1, 2, 3, kAllCores)));
 
 }  // namespace

@@ -137,7 +137,8 @@ TEST_F(JobTest, PreviewSizesAndPlacement) {
         windows.view_visible = false;
         Load(Picture("p.bmp", c.w, c.h));
         EXPECT_EQ(std::pair(box.surface.Width(), box.surface.Height()),
-                  std::pair(c.canvas_w, c.canvas_h)) << c.w << "x" << c.h;
+                  std::pair(c.canvas_w, c.canvas_h))
+            << c.w << "x" << c.h;
         EXPECT_EQ(std::pair(windows.view_visible, box.crop.Visible), std::pair(true, !c.mount));
         EXPECT_NE(test::PixelAt(box.surface, c.x, c.y), red) << c.w << "x" << c.h;
         // The canvas pixel just before the picture.
@@ -159,7 +160,8 @@ TEST_F(JobTest, CropBoxFollowsOrientation) {
         windows.controls.OpDir = orient;
         job->UpdateOrientation();
         EXPECT_EQ((std::array{box.crop.Left, box.crop.Top, box.crop.Width, box.crop.Height}),
-                  (std::array<double, 4>{double(left), 0, 301, 201})) << orient;
+                  (std::array<double, 4>{double(left), 0, 301, 201}))
+            << orient;
     }
     EXPECT_EQ(windows.size, "1500x1000");
 }
@@ -214,7 +216,8 @@ protected:
 TEST_F(ProcessTest, SingleFileAndTheOverwriteQuestion) {
     const std::string src = Picture("beach.bmp", 300, 200), dst = dir.File("beach46e-R640.jpg");
     Load(src).ProcessPics();
-    EXPECT_EQ(windows.report + "|" + windows.new_name, " 1 file processed.|File: beach46e-R640.jpg");
+    EXPECT_EQ(windows.report + "|" + windows.new_name,
+              " 1 file processed.|File: beach46e-R640.jpg");
     test::WriteFileBytes(dst, {1, 2, 3});
     Load(src).ProcessPics();  // Cancel
     EXPECT_EQ(windows.asked, std::vector<std::string>{"File exists:\r\n" + dst + "\r\nOverwrite?"});
@@ -264,7 +267,9 @@ TEST_F(ProcessTest, FolderRuns) {
     EXPECT_EQ(job->LastOutcome(), RunOutcome::kNoPictures);
     EXPECT_FALSE(fs::exists(out));
     // The slowest first, so that others finish before it.
-    for (auto [name, w, h] : {std::tuple{"a.bmp", 1200, 800}, {"b.BMP", 50, 60}, {"d.bmp", 40, 30},
+    for (auto [name, w, h] : {std::tuple{"a.bmp", 1200, 800},
+                              {"b.BMP", 50, 60},
+                              {"d.bmp", 40, 30},
                               {"Grüße e.bmp", 70, 90}})
         Picture("in/" + std::string(name), w, h);
     test::WriteFileBytes(folder + "/c.jpg", {'n', 'o', 't'});
@@ -288,10 +293,12 @@ TEST_F(ProcessTest, FolderRuns) {
     EXPECT_EQ(outputs[1]["Pictorra Error Log.txt"], Bytes(log.begin(), log.end()));
     // Pictures finish in list order, the count of those written after each, the failed one
     // not counted; the size display shows the last one's crop.
-    EXPECT_EQ(shown[1], "[  1 files processed]1/5 [  2 files processed]2/5 3/5 "
-                        "[  3 files processed]4/5 [  4 files processed]5/5 [  4 files processed]"
-                        "|Folder: Images46e-R640|60x90|Errors with some files processed. Error "
-                        "log saved as:\r\n" + out + "Pictorra Error Log.txt");
+    EXPECT_EQ(shown[1],
+              "[  1 files processed]1/5 [  2 files processed]2/5 3/5 "
+              "[  3 files processed]4/5 [  4 files processed]5/5 [  4 files processed]"
+              "|Folder: Images46e-R640|60x90|Errors with some files processed. Error "
+              "log saved as:\r\n" +
+                  out + "Pictorra Error Log.txt");
     for (int jobs : {2, 3}) {
         EXPECT_EQ(outputs[jobs], outputs[1]) << jobs;
         EXPECT_EQ(shown[jobs], shown[1]) << jobs;

@@ -77,7 +77,8 @@ protected:
         fs::create_directories(dir.path() / "in");
         test::WriteFileBytes(dir.File("in/p1.jpg"), {0xFF, 0xD8, 0xFF});
         for (int i = 2; i <= 5; ++i)
-            EXPECT_EQ(test::Noise(32, 20, i).WriteBMP(dir.File("in/p" + std::to_string(i) + ".bmp")), 0);
+            EXPECT_EQ(
+                test::Noise(32, 20, i).WriteBMP(dir.File("in/p" + std::to_string(i) + ".bmp")), 0);
         return dir.File("in");
     }
     test::TempDir dir;

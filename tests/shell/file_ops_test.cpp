@@ -29,8 +29,7 @@ TEST(PathSplitting, Table) {
     const struct {
         std::string (*split)(const std::string&);
         std::string path, want;
-    } rows[] = {
-        // clang-format off
+    } rows[] = {// clang-format off
         {FileBaseName, "/a/b.c.jpg", "b.c"}, {FileBaseName, "/my.pics/photo", "photo"},
         {FileBaseName, ".jpg", ""}, {FileBaseName, "b.jpg", "b"}, {FileBaseName, "/a/b.jpg/", ""},
         {FileExtension, "/a/b.c.jpg", "jpg"}, {FileExtension, "/my.pics/photo", "pics/photo"},
@@ -83,10 +82,11 @@ TEST_F(FileOps, ExistenceFollowsLinksAndKnowsOnlyFilesAndFolders) {
     const struct {
         std::string path;
         bool file, folder;
-    } rows[] = {{P("f.jpg"), true, false}, {P("dir"), false, true}, {P("dir/"), false, true},
-                {P("to file"), true, false}, {P("to dir"), false, true}, {"", false, false},
+    } rows[] = {{P("f.jpg"), true, false},   {P("dir"), false, true},
+                {P("dir/"), false, true},    {P("to file"), true, false},
+                {P("to dir"), false, true},  {"", false, false},
                 {P("f.jpg/"), false, false}, {P("dangling"), false, false},
-                {P("pipe"), false, false}, {P("missing"), false, false}};
+                {P("pipe"), false, false},   {P("missing"), false, false}};
     for (const auto& r : rows) {
         EXPECT_EQ(FileExists(r.path), r.file) << r.path;
         EXPECT_EQ(FolderExists(r.path), r.folder) << r.path;

@@ -19,11 +19,25 @@ using Map = std::map<std::string, std::string>;
 
 TEST(Numeric, WhatCountsAsANumber) {
     constexpr std::nullopt_t no = std::nullopt;
-    const std::pair<const char*, std::optional<int32_t>> cases[] = {
-        {"260", 260}, {"  450  ", 450}, {"+7", 7},   {"-40", -40}, {"300.5", 300}, {"301.5", 302},
-        {".5", 0},    {"1.", 1},        {"\t12\t", 12}, {"", no},   {" ", no},      {"1e3", no},
-        {"0x10", no}, {"1,5", no},      {"--1", no}, {".", no},    {"12a", no},    {"1 2", no},
-        {"99999999999", INT32_MAX}};
+    const std::pair<const char*, std::optional<int32_t>> cases[] = {{"260", 260},
+                                                                    {"  450  ", 450},
+                                                                    {"+7", 7},
+                                                                    {"-40", -40},
+                                                                    {"300.5", 300},
+                                                                    {"301.5", 302},
+                                                                    {".5", 0},
+                                                                    {"1.", 1},
+                                                                    {"\t12\t", 12},
+                                                                    {"", no},
+                                                                    {" ", no},
+                                                                    {"1e3", no},
+                                                                    {"0x10", no},
+                                                                    {"1,5", no},
+                                                                    {"--1", no},
+                                                                    {".", no},
+                                                                    {"12a", no},
+                                                                    {"1 2", no},
+                                                                    {"99999999999", INT32_MAX}};
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(IsNumeric(text), value.has_value()) << '"' << text << '"';
         EXPECT_EQ(WholeNumber(text), value) << '"' << text << '"';
@@ -59,14 +73,13 @@ TEST(SizeSettings, LoadChecksEveryStoredValue) {
         Map stored;
         std::array<int32_t, 5> values;  // the presets, the custom ratio's sides
         std::string caption;
-    } cases[] = {
-        {{}, {260, 640, 800, 0, 0}, ""},
-        {{{"Size1", "20"}, {"Size2", "2000"}, {"Size3", "19"}}, {20, 2000, 800, 0, 0}, ""},
-        {{{"Size2", "2001"}}, {260, 640, 800, 0, 0}, ""},
-        {{{"Size1", "300.5"}, {"Size3", "abc"}}, {300, 640, 800, 0, 0}, ""},
-        {{{"CropSmDim", "5"}, {"CropLgDim", " 7"}}, {260, 640, 800, 5, 7}, "5 x  7"},
-        {{{"CropSmDim", "5"}}, {260, 640, 800, 0, 0}, ""},
-        {{{"CropSmDim", "0"}, {"CropLgDim", "0"}}, {260, 640, 800, 0, 0}, "0 x 0"}};
+    } cases[] = {{{}, {260, 640, 800, 0, 0}, ""},
+                 {{{"Size1", "20"}, {"Size2", "2000"}, {"Size3", "19"}}, {20, 2000, 800, 0, 0}, ""},
+                 {{{"Size2", "2001"}}, {260, 640, 800, 0, 0}, ""},
+                 {{{"Size1", "300.5"}, {"Size3", "abc"}}, {300, 640, 800, 0, 0}, ""},
+                 {{{"CropSmDim", "5"}, {"CropLgDim", " 7"}}, {260, 640, 800, 5, 7}, "5 x  7"},
+                 {{{"CropSmDim", "5"}}, {260, 640, 800, 0, 0}, ""},
+                 {{{"CropSmDim", "0"}, {"CropLgDim", "0"}}, {260, 640, 800, 0, 0}, "0 x 0"}};
     for (const auto& c : cases) {
         ResetSharedValues();
         Recorder r;
