@@ -62,18 +62,11 @@ TEST_P(ResizeReferenceTest, SameBytesAsTheLiteralResampler) {
 }
 
 // The last two split the rows over threads (the last only for cubic).
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, ResizeReferenceTest,
-    testing::Combine(testing::ValuesIn(std::vector<std::tuple<int, int, int, int>>{
-                         {2, 2, 3, 3},
-                         {7, 5, 23, 11},
-                         {61, 47, 13, 9},
-                         {10, 8, 1, 5},
-                         {9, 8, 9, 1},
-                         {1, 9, 4, 3},
-                         {150, 100, 401, 301},
-                         {513, 387, 257, 255}}),
-                     testing::Bool()));
+const std::tuple<int, int, int, int> kSizes[] = {
+    {2, 2, 3, 3}, {7, 5, 23, 11}, {61, 47, 13, 9},      {10, 8, 1, 5},
+    {9, 8, 9, 1}, {1, 9, 4, 3},   {150, 100, 401, 301}, {513, 387, 257, 255}};
+INSTANTIATE_TEST_SUITE_P(Sizes, ResizeReferenceTest,
+                         testing::Combine(testing::ValuesIn(kSizes), testing::Bool()));
 
 // What the literal resampler does not cover: an equal size is a copy, a uniform picture stays
 // uniform through either kernel, an empty source gives black, and a side below 1 nothing.
