@@ -13,10 +13,7 @@
 namespace pictorra::image {
 namespace {
 
-using test::Bytes;
-using test::MakeImage;
-using test::PixelAt;
-using test::Rgb;
+using namespace test;
 
 Rgb Pattern(int x, int y) { return {uint8_t(x * 11), uint8_t(y * 13), uint8_t(x * y)}; }
 
@@ -80,7 +77,7 @@ TEST(CImage, PictureBoxAndStretch) {
     const cImage flat = MakeImage(4, 2, [](int x, int) {
         return Rgb{uint8_t(x < 2 ? 10 : 20), 0, 0};
     });
-    cImage small = test::Uniform(3, 1, {7, 7, 7});
+    cImage small = Uniform(3, 1, {7, 7, 7});
     flat.CopyPic(small, 2, 1, 0, 0, 4, 2);
     EXPECT_EQ(PixelAt(small, 0, 0).r, 10);
     EXPECT_EQ(PixelAt(small, 1, 0).r, 20);
@@ -94,7 +91,7 @@ TEST(CImage, PictureBoxAndStretch) {
     for (const auto& [w, pixels, mean] : means) {
         const int h = int(pixels.size()) / w;
         const cImage block = MakeImage(w, h, [&, w](int x, int y) { return pixels[w * y + x]; });
-        cImage one = test::Uniform(1, 1, {});
+        cImage one = Uniform(1, 1, {});
         block.CopyPic(one, 1, 1, 0, 0, w, h);
         EXPECT_EQ(PixelAt(one, 0, 0), mean) << w << "x" << h;
     }
