@@ -114,37 +114,27 @@ Rgb Expected(const Format& f, uint32_t v) {
     return {Expand(v, f.masks[0]), Expand(v, f.masks[1]), Expand(v, f.masks[2])};
 }
 
+// Header, bits, compression, top-down, palette entries, masks (uncompressed: those implied).
+// OS/2 core, 8 bits: the palette is what fits before the pixels. One channel has 18 bits.
+// clang-format off
 const Format kFormats[] = {
-    // header, bits, compression, top-down, palette entries, masks (uncompressed: those implied).
-    // OS/2 core, 8 bits: the palette is what fits before the pixels.
-    {12, 1, kRgb, false, 2},
-    {12, 8, kRgb, false, 3},
-    {16, 4, kRgb, false, 16},
-    {64, 2, kRgb, true, 4},
-    {40, 1, kRgb, true, 1},
-    {40, 4, kRgb, false, 9},
-    {40, 8, kRgb, false, 256},
-    {108, 8, kRgb, true, 200},
-    {124, 2, kRgb, false, 3},
-    {12, 24},
-    {40, 24},
-    {52, 24, kRgb, true},
-    {124, 24, kRgb, true},
+    {12, 1, kRgb, false, 2}, {12, 8, kRgb, false, 3}, {16, 4, kRgb, false, 16},
+    {64, 2, kRgb, true, 4}, {40, 1, kRgb, true, 1}, {40, 4, kRgb, false, 9},
+    {40, 8, kRgb, false, 256}, {108, 8, kRgb, true, 200}, {124, 2, kRgb, false, 3},
+    {12, 24}, {40, 24}, {52, 24, kRgb, true}, {124, 24, kRgb, true},
     {40, 16, kRgb, false, 0, {0x7C00, 0x03E0, 0x001F}},
     {40, 32, kRgb, false, 0, {0xFF0000, 0xFF00, 0xFF}},
     {108, 32, kRgb, true, 0, {0xFF0000, 0xFF00, 0xFF}},
     {40, 16, kFields, false, 0, {0xF800, 0x07E0, 0x001F}},
-    {40, 16, kAlphaFields, true, 0, {0x7C00, 0x03E0, 0x001F, 0x8000}},
     {52, 16, kFields, false, 0, {0x0030, 0x000E, 0x0001}},
+    {40, 16, kAlphaFields, true, 0, {0x7C00, 0x03E0, 0x001F, 0x8000}},
     {56, 16, kFields, true, 0, {0x0F00, 0x00F0, 0x000F, 0xF000}},
     {40, 32, kFields, false, 0, {0x3FF00000, 0x000FFC00, 0x000003FF}},
     {108, 32, kFields, false, 0, {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF}},
-    {124, 32, kFields, true, 0, {0xFE000000, 0x01FFFF80, 0x0000007F}},  // an 18-bit channel
-    {40, 8, kRle8, false, 256},
-    {124, 8, kRle8, false, 20},
-    {40, 4, kRle4, false, 16},
-    {64, 4, kRle4, false, 5},
-};
+    {124, 32, kFields, true, 0, {0xFE000000, 0x01FFFF80, 0x0000007F}},
+    {40, 8, kRle8, false, 256}, {124, 8, kRle8, false, 20}, {40, 4, kRle4, false, 16},
+    {64, 4, kRle4, false, 5}};
+// clang-format on
 
 TEST(BmpVariant, DecodesToThePixelsWritten) {
     for (const Format& f : kFormats) {

@@ -13,10 +13,7 @@
 namespace pictorra::image {
 namespace {
 
-using test::Bytes;
-using test::MakeImage;
-using test::PixelAt;
-using test::Rgb;
+using namespace test;
 
 Rgb Pattern(int x, int y) { return {uint8_t(x * 11), uint8_t(y * 13), uint8_t(x * y)}; }
 
@@ -42,11 +39,9 @@ TEST(CImage, CropTakesTheRectangleFromTheTop) {
     EXPECT_EQ(PixelAt(over, 10, 9), (Rgb{0, 0, 0}));
     EXPECT_FALSE(src.CropPic(0, 0, 0, 10, 0, 0).PicValid());
     // In place gives the very same bytes for any rectangle inside, and refuses the rest.
-    for (auto [x, y, w, h] : {std::array{0, 0, 300, 200},
-                              {20, 10, 100, 50},
-                              {1, 0, 299, 199},
-                              {299, 199, 1, 1},
-                              {3, 7, 5, 190}}) {
+    const std::array<int, 4> rects[] = {
+        {0, 0, 300, 200}, {20, 10, 100, 50}, {1, 0, 299, 199}, {299, 199, 1, 1}, {3, 7, 5, 190}};
+    for (auto [x, y, w, h] : rects) {
         cImage in_place = src;
         ASSERT_TRUE(in_place.CropInPlace(x, y, w, h));
         EXPECT_EQ(Bytes(in_place), Bytes(src.CropPic(0, 0, w, h, x, y)))
@@ -62,12 +57,10 @@ TEST(CImage, MountPlacesThePictureOnTheColour) {
     const cImage src = MakeImage(600, 600, Pattern);
     const cImage mounted = src.MountPic(800, 600, 100, 0, 600, 600, 0x00FF80);  // red 0x80
     const Rgb back{0x80, 0xFF, 0x00};
-    for (auto [x, y, expected] : {std::tuple{0, 0, back},
-                                  {99, 599, back},
-                                  {700, 10, back},
-                                  {799, 599, back},
-                                  {100, 0, Pattern(0, 0)},
-                                  {699, 599, Pattern(599, 599)}})
+    const std::tuple<int, int, Rgb> points[] = {
+        {0, 0, back},     {99, 599, back},         {700, 10, back},
+        {799, 599, back}, {100, 0, Pattern(0, 0)}, {699, 599, Pattern(599, 599)}};
+    for (auto [x, y, expected] : points)
         EXPECT_EQ(PixelAt(mounted, x, y), expected) << x << "," << y;
     EXPECT_EQ(Bytes(src.MountPic(600, 600, 0, 0, 600, 600, 0)), Bytes(src));
 }
@@ -84,7 +77,7 @@ TEST(CImage, PictureBoxAndStretch) {
     const cImage flat = MakeImage(4, 2, [](int x, int) {
         return Rgb{uint8_t(x < 2 ? 10 : 20), 0, 0};
     });
-    cImage small = test::Uniform(3, 1, {7, 7, 7});
+    cImage small = Uniform(3, 1, {7, 7, 7});
     flat.CopyPic(small, 2, 1, 0, 0, 4, 2);
     EXPECT_EQ(PixelAt(small, 0, 0).r, 10);
     EXPECT_EQ(PixelAt(small, 1, 0).r, 20);
@@ -98,7 +91,7 @@ TEST(CImage, PictureBoxAndStretch) {
     for (const auto& [w, pixels, mean] : means) {
         const int h = int(pixels.size()) / w;
         const cImage block = MakeImage(w, h, [&, w](int x, int y) { return pixels[w * y + x]; });
-        cImage one = test::Uniform(1, 1, {});
+        cImage one = Uniform(1, 1, {});
         block.CopyPic(one, 1, 1, 0, 0, w, h);
         EXPECT_EQ(PixelAt(one, 0, 0), mean) << w << "x" << h;
     }

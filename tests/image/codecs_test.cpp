@@ -126,7 +126,9 @@ struct Turn {
     Side row0, column0;
 };
 
-class JpegOrientation : public testing::TestWithParam<Turn> {};
+const Turn kTurns[] = {{1, kTop, kLeft},     {2, kTop, kRight},  {3, kBottom, kRight},
+                       {4, kBottom, kLeft},  {5, kLeft, kTop},   {6, kRight, kTop},
+                       {7, kRight, kBottom}, {8, kLeft, kBottom}};
 
 // Damage to the little-endian block (TIFF header at 6, orientation entry at 28): not EXIF, byte
 // order, TIFF magic, IFD0 past the end (twice), type ASCII, count 0, value 9 and value 0.
@@ -135,44 +137,33 @@ const std::pair<size_t, uint8_t> kDamage[] = {{0, 'X'}, {7, 'M'}, {8, 43}, {10, 
 
 // Every pixel lands exactly where the stored one says: the same data decoded as stored is the
 // reference. Files 2 and on hold damaged blocks; they are ignored.
-TEST_P(JpegOrientation, DecodesUpright) {
+TEST(JpegOrientation, DecodesUpright) {
     const RgbPicture source = Smooth(45, 70);
     cImage stored;
     ASSERT_EQ(stored.LoadPictureData(EncodeJpeg(source, kLayouts[0], Exif(1, false)), "jpg"), 0);
     const int w = stored.Width(), h = stored.Height();
-    for (size_t file = 0; file < 2 + std::size(kDamage); ++file) {  // little, big-endian, damaged
-        std::vector<uint8_t> exif = Exif(GetParam().value, file == 1);
-        if (file >= 2) exif[kDamage[file - 2].first] = kDamage[file - 2].second;
-        cImage img;
-        ASSERT_EQ(img.LoadPictureData(EncodeJpeg(source, kLayouts[0], exif), "jpg"), 0);
-        const Turn o = file < 2 ? GetParam() : Turn{1, kTop, kLeft};
-        const bool turned = o.row0 == kLeft || o.row0 == kRight;
-        ASSERT_EQ(std::pair(img.Width(), img.Height()), turned ? std::pair(h, w) : std::pair(w, h));
-        int wrong = 0;
-        for (int y = 0; y < img.Height(); ++y) {
-            for (int x = 0; x < img.Width(); ++x) {
-                const int across = turned ? x : y, along = turned ? y : x;  // stored row, column
-                const int sy = o.row0 == kTop || o.row0 == kLeft ? across : h - 1 - across;
-                const int sx = o.column0 == kLeft || o.column0 == kTop ? along : w - 1 - along;
-                wrong += PixelAt(img, x, y) != PixelAt(stored, sx, sy);
+    for (const Turn& turn : kTurns)  // files: little-endian, big-endian, damaged
+        for (size_t file = 0; file < 2 + std::size(kDamage); ++file) {
+            std::vector<uint8_t> exif = Exif(turn.value, file == 1);
+            if (file >= 2) exif[kDamage[file - 2].first] = kDamage[file - 2].second;
+            cImage img;
+            ASSERT_EQ(img.LoadPictureData(EncodeJpeg(source, kLayouts[0], exif), "jpg"), 0);
+            const Turn o = file < 2 ? turn : kTurns[0];
+            const bool turned = o.row0 == kLeft || o.row0 == kRight;
+            ASSERT_EQ(std::pair(img.Width(), img.Height()),
+                      turned ? std::pair(h, w) : std::pair(w, h));
+            int wrong = 0;
+            for (int y = 0; y < img.Height(); ++y) {
+                for (int x = 0; x < img.Width(); ++x) {
+                    const int across = turned ? x : y, along = turned ? y : x;
+                    const int sy = o.row0 == kTop || o.row0 == kLeft ? across : h - 1 - across;
+                    const int sx = o.column0 == kLeft || o.column0 == kTop ? along : w - 1 - along;
+                    wrong += PixelAt(img, x, y) != PixelAt(stored, sx, sy);
+                }
             }
+            EXPECT_EQ(wrong, 0) << "orientation " << turn.value << ", file " << file;
         }
-        EXPECT_EQ(wrong, 0) << "file " << file;
-    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Jpeg, JpegOrientation,
-                         testing::ValuesIn(std::vector<Turn>{{1, kTop, kLeft},
-                                                             {2, kTop, kRight},
-                                                             {3, kBottom, kRight},
-                                                             {4, kBottom, kLeft},
-                                                             {5, kLeft, kTop},
-                                                             {6, kRight, kTop},
-                                                             {7, kRight, kBottom},
-                                                             {8, kLeft, kBottom}}),
-                         [](const auto& info) {
-                             return "Orientation" + std::to_string(info.param.value);
-                         });
 
 // ---- GIF reading -----------------------------------------------------------------------------
 
@@ -350,19 +341,15 @@ TEST(JpegWriter, WritesBaselineThatReadsBackClose) {
 
 // A full disk: writes past `bytes` fail with EFBIG (the signal that would end the process is
 // ignored) until the end of the scope.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) : handler(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limit{bytes, old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_), signal(SIGXFSZ, handler_); }
-
-private:
-    rlimit old_{};
-    sighandler_t handler_;
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old), signal(SIGXFSZ, handler); }
+    rlimit old{};
+    sighandler_t handler;
 };
 
 // Whatever fails, nothing is left under the final name or beside it and an older file of that

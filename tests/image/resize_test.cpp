@@ -62,28 +62,18 @@ TEST_P(ResizeReferenceTest, SameBytesAsTheLiteralResampler) {
 }
 
 // The last two split the rows over threads (the last only for cubic).
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, ResizeReferenceTest,
-    testing::Combine(testing::ValuesIn(std::vector<std::tuple<int, int, int, int>>{
-                         {2, 2, 3, 3},
-                         {7, 5, 23, 11},
-                         {61, 47, 13, 9},
-                         {10, 8, 1, 5},
-                         {9, 8, 9, 1},
-                         {1, 9, 4, 3},
-                         {150, 100, 401, 301},
-                         {513, 387, 257, 255}}),
-                     testing::Bool()));
+const std::tuple<int, int, int, int> kSizes[] = {
+    {2, 2, 3, 3}, {7, 5, 23, 11}, {61, 47, 13, 9},      {10, 8, 1, 5},
+    {9, 8, 9, 1}, {1, 9, 4, 3},   {150, 100, 401, 301}, {513, 387, 257, 255}};
+INSTANTIATE_TEST_SUITE_P(Sizes, ResizeReferenceTest,
+                         testing::Combine(testing::ValuesIn(kSizes), testing::Bool()));
 
-// What the literal resampler does not cover: an equal size is a copy, a uniform picture stays
-// uniform through either kernel, an empty source gives black, and a side below 1 nothing.
+// What the literal resampler does not cover: an equal size is a copy, an empty source gives
+// black, and a side below 1 nothing.
 TEST(Resize, IdentitiesAndEdgeCases) {
     const cImage photo = Photo(5, 5, 3);
     for (const bool high : {false, true}) {
         EXPECT_EQ(Bytes(photo.Resize(5, 5, high)), Bytes(photo));
-        for (Rgb c : {Rgb{0, 128, 255}, Rgb{77, 3, 200}})
-            for (auto [w, h] : {std::pair{17, 9}, std::pair{1, 1}, std::pair{64, 5}})
-                EXPECT_EQ(Bytes(Uniform(11, 7, c).Resize(w, h, high)), Bytes(Uniform(w, h, c)));
         EXPECT_EQ(Bytes(cImage().Resize(3, 2, high)), Bytes(Uniform(3, 2, {0, 0, 0})));
         EXPECT_FALSE(photo.Resize(0, 5, high).PicValid());
     }
