@@ -52,18 +52,13 @@ private slots:
     // Each row: the event listed in `when` (2 is listed in both), whether the before phase
     // handles it or sends event 2 inside, and what the widget and callback see in order.
     void Phases() {
-        const struct {
-            int when, n;
-            bool handle, nest;
-            const char* log;
-        } rows[] = {
-            {0, 1, false, false, "w1"},
-            {kMsgWhenBefore, 1, false, false, "b1 w1"},
-            {kMsgWhenAfter, 4, false, false, "w4 a4=0"},
+        // clang-format off
+        const struct { int when, n; bool handle, nest; const char* log; } rows[] = {
+            {0, 1, false, false, "w1"}, {kMsgWhenBefore, 1, false, false, "b1 w1"},
+            {kMsgWhenAfter, 4, false, false, "w4 a4=0"}, {kMsgWhenAll, 1, true, false, "b1"},
             {kMsgWhenAll, 1, false, false, "b1 w1 a1=1"},
-            {kMsgWhenAll, 1, true, false, "b1"},
-            {kMsgWhenAll, 1, false, true, "b1 b2 w2 a2=0 w1 a1=1 b2 w2 a2=0"},
-        };
+            {kMsgWhenAll, 1, false, true, "b1 b2 w2 a2=0 w1 a1=1 b2 w2 a2=0"}};
+        // clang-format on
         for (const auto& row : rows) {
             Hooked h;
             QVERIFY(!h.hook.Subclass(&h.w));  // one record per widget
@@ -82,16 +77,12 @@ private slots:
     void Lists() {
         QList<int> to32;
         for (int n = 1; n <= 32; ++n) to32 << n;
-        const struct {
-            QList<int> ops, on, off;
-        } rows[] = {
-            {{1, 1, -1}, {}, {1}},
-            {to32 + QList<int>{33}, to32, {33}},
+        // clang-format off
+        const struct { QList<int> ops, on, off; } rows[] = {
+            {{1, 1, -1}, {}, {1}}, {to32 + QList<int>{33}, to32, {33}},
             {QList<int>{1, 2, -1} + to32.mid(2) + QList<int>{33}, {2, 32, 33}, {1}},
-            {{kAll}, {1, 40}, {}},
-            {{kAll, 7}, {7}, {1}},
-            {{1, 2, -kAll}, {}, {1, 2}},
-        };
+            {{kAll}, {1, 40}, {}}, {{kAll, 7}, {7}, {1}}, {{1, 2, -kAll}, {}, {1, 2}}};
+        // clang-format on
         for (const auto& row : rows) {
             Hooked h;
             for (const int op : row.ops) {

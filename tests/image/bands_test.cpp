@@ -1,5 +1,4 @@
-// BevelPic and BorderPic: parameter ranges, and clipping: inside the buffer the result is what
-// the literal, unclipped band walk gives on a larger canvas, and nothing outside is touched.
+// BevelPic and BorderPic: parameter ranges, and clipping against the literal, unclipped band walk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,9 +34,8 @@ struct Rect {
     int32_t wide, high, x, y, thick;
 };
 
-// The band walk with no clipping, over the picture in the middle of a canvas: fn(byte, channel,
-// band n, sign), sign +1 on the bottom and right bands and -1 on the top and left. What falls off
-// the picture goes to `spare`, as no pixel of a band depends on any other.
+// The band walk with no clipping: fn(byte, channel, band n, sign), sign +1 on the bottom and
+// right bands, -1 on the top and left. What falls off the picture goes to `spare`.
 template <typename Fn>
 void ReferenceWalk(cImage& img, const Rect& r, Fn fn) {
     uint8_t spare = 0;
@@ -97,13 +95,12 @@ TEST_P(ClipTest, InsideTheBufferAsTheUnboundedWalk) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ClipTest, testing::Range(1, 4));
 
-// Far beyond the picture, and at the ends of the 32-bit range: the sanitizer build watches the
-// memory, this the padding.
+// Far beyond the picture and at the ends of the 32-bit range: the row padding stays.
 TEST(Clip, HugeThicknessOnTinyPictures) {
-    const int32_t rects[][4] = {{-50, -50, 0, 0},
-                                {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
-                                {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
-                                {INT32_MAX, 4, INT32_MIN, 0}};
+    // clang-format off
+    const int32_t rects[][4] = {{-50, -50, 0, 0}, {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
+        {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN}, {INT32_MAX, 4, INT32_MIN, 0}};
+    // clang-format on
     for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 3}, std::pair{5, 1}}) {
         for (const auto& r : rects) {
             const cImage before = Noise(w, h, 11);

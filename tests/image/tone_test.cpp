@@ -18,7 +18,7 @@ using pictorra::image::cImage;
 using pictorra::image::kAllCores;
 using namespace pictorra::test;
 
-// Every pixel byte set to v; the random row padding is left as it was.
+// Every pixel byte set to v; the row padding is left as it was.
 cImage Greyed(cImage img, uint8_t v) {
     for (int row = 0; row < img.Height(); ++row)
         std::memset(img.View().DibRow(row), v, size_t(3 * img.Width()));
@@ -28,15 +28,11 @@ cImage Greyed(cImage img, uint8_t v) {
 // v x part / 255, truncated, over 7 pixels a row (one 16-byte block and a 5-byte tail). The
 // tools pass 0..255; beyond that a result that does not fit a byte keeps the byte.
 TEST(Darken, WorkedValues) {
-    for (auto [part, in, out] : {std::array{244, 0, 0},
-                                 {244, 1, 0},
-                                 {244, 128, 122},
-                                 {244, 255, 244},
-                                 {255, 77, 77},
-                                 {0, 200, 0},
-                                 {300, 216, 254},
-                                 {300, 222, 222},
-                                 {-5, 100, 100}}) {
+    // clang-format off
+    for (auto [part, in, out] : {std::array{244, 0, 0}, {244, 1, 0}, {244, 128, 122},
+            {244, 255, 244}, {255, 77, 77}, {0, 200, 0}, {300, 216, 254}, {300, 222, 222},
+            {-5, 100, 100}}) {
+        // clang-format on
         cImage img = Greyed(Noise(7, 3, 1), uint8_t(in));
         img.DarkenPic(part);
         EXPECT_EQ(Bytes(img), Bytes(Greyed(Noise(7, 3, 1), uint8_t(out)))) << part << ": " << in;
@@ -75,8 +71,7 @@ Rgb ReferenceLighten(Rgb in, int32_t percent) {
 
 class LightenStepsTest : public testing::TestWithParam<std::tuple<int32_t, int, int, int32_t>> {};
 
-// Colours where float and double steps part ways, then a strided sample of all 2^24 (an odd
-// stride: no colour twice).
+// Colours where float and double steps part ways, then a strided sample of all 2^24.
 TEST_P(LightenStepsTest, MatchesTheLiteralSteps) {
     const auto [percent, w, h, threads] = GetParam();
     const Rgb pinned[] = {{0, 25, 36}, {1, 5, 32}, {255, 0, 0}, {232, 232, 232}};
@@ -117,8 +112,8 @@ void ReferenceSharpen(cImage& img, bool sharpen) {
             }
 }
 
-class SharpenTest : public testing::TestWithParam<std::tuple<std::pair<int, int>, bool, int32_t>> {
-};
+using SharpenArgs = std::tuple<std::pair<int, int>, bool, int32_t>;
+class SharpenTest : public testing::TestWithParam<SharpenArgs> {};
 
 TEST_P(SharpenTest, MatchesTheLiteralInPlaceLoops) {
     const auto [size, sharpen, threads] = GetParam();

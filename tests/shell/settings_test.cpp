@@ -1,5 +1,4 @@
-// Numeric text, the size presets and custom ratio through the settings store, and the store
-// over QSettings.
+// Numeric text, the size settings through the store, and the store over QSettings.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -19,32 +18,18 @@ using Map = std::map<std::string, std::string>;
 
 TEST(Numeric, WhatCountsAsANumber) {
     constexpr std::nullopt_t no = std::nullopt;
-    const std::pair<const char*, std::optional<int32_t>> cases[] = {{"260", 260},
-                                                                    {"  450  ", 450},
-                                                                    {"+7", 7},
-                                                                    {"-40", -40},
-                                                                    {"300.5", 300},
-                                                                    {"301.5", 302},
-                                                                    {".5", 0},
-                                                                    {"1.", 1},
-                                                                    {"\t12\t", 12},
-                                                                    {"", no},
-                                                                    {" ", no},
-                                                                    {"1e3", no},
-                                                                    {"0x10", no},
-                                                                    {"1,5", no},
-                                                                    {"--1", no},
-                                                                    {".", no},
-                                                                    {"12a", no},
-                                                                    {"1 2", no},
-                                                                    {"99999999999", INT32_MAX}};
+    // clang-format off
+    const std::pair<const char*, std::optional<int32_t>> cases[] = {
+        {"260", 260}, {"  450  ", 450}, {"+7", 7}, {"-40", -40}, {"300.5", 300}, {"301.5", 302},
+        {".5", 0}, {"1.", 1}, {"\t12\t", 12}, {"", no}, {" ", no}, {"1e3", no}, {"0x10", no},
+        {"1,5", no}, {"--1", no}, {".", no}, {"12a", no}, {"1 2", no}, {"99999999999", INT32_MAX}};
+    // clang-format on
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(IsNumeric(text), value.has_value()) << '"' << text << '"';
         EXPECT_EQ(WholeNumber(text), value) << '"' << text << '"';
     }
 }
 
-// The store and the view, by key and by index; everything under Pictorra / Sizes.
 struct Recorder : SettingsStore, SizeSettingsView {
     Map values;
     std::string labels[3], fields[5], caption;
