@@ -1,5 +1,5 @@
-// Reading and writing files that the system or other programs change under us: the process's
-// umask under parallel writers, and files that shrink, grow or are not regular files.
+// Files that others change under us: the umask under parallel writers; files that shrink, grow
+// or are not regular files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +16,6 @@ namespace pictorra::test {
 namespace {
 
 using image::kFileChanged;
-using image::ReadWholeFile;
 
 TEST(AtomicFile, ParallelWritersKeepTheUmask) {
     const TempDir dir;
@@ -32,8 +31,7 @@ TEST(AtomicFile, ParallelWritersKeepTheUmask) {
         });
     }
     for (auto& w : writers) w.join();
-    const mode_t mask_after = umask(old_mask);
-    EXPECT_EQ(mask_after, mode_t{077});
+    EXPECT_EQ(umask(old_mask), mode_t{077});
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         struct stat st {};
@@ -68,7 +66,7 @@ TEST(ReadWholeFile, AFileThatChangesOrIsNoPlainFileIsAnError) {
     std::vector<uint8_t> bytes;
     for (const auto& c : cases) {
         WriteFileBytes(path, content);
-        EXPECT_EQ(ReadWholeFile(c.path, bytes, c.meanwhile), c.result) << c.name;
+        EXPECT_EQ(image::ReadWholeFile(c.path, bytes, c.meanwhile), c.result) << c.name;
         EXPECT_EQ(bytes.size(), c.result == 0 ? content.size() : 0u) << c.name;
     }
 }

@@ -1,15 +1,14 @@
-// cOptions against a scripted stand-in for the windows: the option controls as output names,
-// the preview and its crop box, the hand tools' record and undo, and runs over generated files
-// and folders (labels, messages, the error log's bytes, the two questions, sources never lost).
+// cOptions against a scripted stand-in for the windows: output names, the preview and crop box,
+// hand tools, runs (labels, messages, the error log, questions), and runs when things go wrong.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
-#include <array>
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
-#include <memory>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "options/c_options.h"
 #include "shell/shared_values.h"
@@ -31,6 +30,9 @@ struct FakeWindows : JobWindows {
     std::string events;  // every report "[text]" and finished picture "n/total " in turn
     bool view_visible = false, undo_enabled = false, square_selected = false;
     ViewPlacement placement;
+    int event_passes = 0;
+    std::function<void()> on_events;  // runs in the first event pass between pictures
+    bool close = false;
 
     OptionControls ReadControls() override { return controls; }
     void SelectSquareRatio() override { square_selected = true; }
@@ -47,6 +49,22 @@ struct FakeWindows : JobWindows {
     void PlaceView(int32_t, const ViewPlacement& where) override { placement = where; }
     void ShowView() override { view_visible = true; }
     void SetUndoEnabled(bool enabled) override { undo_enabled = enabled; }
+    void ProcessPendingEvents() override {
+        if (event_passes++ == 0 && on_events) on_events();
+    }
+    bool CloseRequested() override { return close; }
+};
+
+// Files beyond `bytes` cannot be written while this lives: a full disk, without one.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limit{bytes, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, handler); }
+    rlimit old{};
+    void (*handler)(int);
 };
 
 // Cropping to 4 x 6 is ticked.
@@ -67,7 +85,7 @@ protected:
     // Loads like a drop on the window; a single file is also shown in the image view. The
     // process button is then ProcessPics().
     cOptions& Load(const std::string& path, int32_t kind = kDropFile, int jobs = 1) {
-        job = std::make_unique<cOptions>(windows, box);
+        job = std::make_shared<cOptions>(windows, box);
         job->SetJobs(jobs);
         job->SetDropType(kind);
         kind == kDropFile ? job->SetOldFilePath(path) : job->SetOldFolderPath(path);
@@ -81,7 +99,7 @@ protected:
     test::TempDir dir;
     FakeWindows windows;
     PictureBox box;
-    std::unique_ptr<cOptions> job;
+    std::shared_ptr<cOptions> job;
 };
 
 // The output name of beach.jpg and what else the controls stand for, with the presets 260, 640,
@@ -332,6 +350,100 @@ TEST_F(ProcessTest, ToolsAreReplayedAfterCropBeforeResize) {
     ReplayOp(kOpBorder, border, expected, 60, 40);
     ASSERT_EQ(out.LoadPicture(dir.File("t46e-R120.bmp")), 0);  // then 120 x 80
     EXPECT_EQ(test::Bytes(out), test::Bytes(expected.Resize(120, 80, false)));
+}
+
+class RunSafety : public JobTest {
+protected:
+    // Five pictures p1 .. p5 in a folder; the first cannot be decoded.
+    std::string FivePictures() {
+        fs::create_directories(dir.path() / "in");
+        test::WriteFileBytes(dir.File("in/p1.jpg"), {0xFF, 0xD8, 0xFF});
+        for (int i = 2; i <= 5; ++i)
+            EXPECT_EQ(
+                test::Noise(32, 20, i).WriteBMP(dir.File("in/p" + std::to_string(i) + ".bmp")), 0);
+        return dir.File("in");
+    }
+    void ProcessOnAFullDisk(rlim_t bytes) {
+        const FileSizeLimit full(bytes);
+        job->ProcessPics();
+    }
+};
+
+TEST_F(RunSafety, AFullDiskFailsEveryOutputAndTheLogAndIsReported) {
+    const std::string folder = FivePictures();
+    for (int type : {0, 1}) {
+        windows.controls.OpType = type;
+        fs::remove_all(folder + "/Images46e");
+        Load(folder, kDropFolder, 2);
+        ProcessOnAFullDisk(1);
+        EXPECT_EQ(windows.report, "  0 files processed") << type;
+        ASSERT_EQ(job->Failures().size(), 5u) << type;
+        EXPECT_EQ(job->Failures()[0].code, kFileCannotLoad);
+        for (size_t i = 1; i < 5; ++i) {
+            EXPECT_EQ(job->Failures()[i].code, image::kWriteFailed) << type;
+            EXPECT_EQ(job->Failures()[i].cause, "writing the file failed: File too large");
+        }
+        EXPECT_EQ(job->ErrorLogError(), EFBIG);
+        EXPECT_TRUE(windows.informed.empty());  // no log was written, so none is announced
+        EXPECT_TRUE(fs::is_empty(folder + "/Images46e")) << "no file, whole or partial";
+    }
+}
+
+TEST_F(RunSafety, AnOverwriteThatCannotBeWrittenKeepsTheOldOutput) {
+    const std::string source = dir.File("a.bmp");
+    ASSERT_EQ(test::Noise(40, 60, 1).WriteBMP(source), 0);
+    windows.answer = true;
+    for (int type : {1, 0}) {
+        windows.controls.OpType = type;
+        const std::string out = dir.File(type == 1 ? "a46e.bmp" : "a46e.jpg");
+        test::WriteFileBytes(out, {'o', 'l', 'd'});
+        Load(source);
+        ProcessOnAFullDisk(100);
+        EXPECT_EQ(windows.report, "Error processing file - Err. 3") << type;
+        EXPECT_EQ(test::ReadFileBytes(out), (Bytes{'o', 'l', 'd'})) << type;
+    }
+}
+
+// The events between the first and second picture drop the test's reference to the job, clear
+// its recorded darken tool and ask to close. The pictures begun are finished darkened, nothing
+// else is begun, and the job lives until its run returns (AddressSanitizer watches that).
+TEST_F(RunSafety, EventsDuringARunCannotPullTheJobFromUnderIt) {
+    const std::string folder = FivePictures();
+    windows.controls.OpType = 1;
+    for (int jobs : {1, 2, 3}) {
+        fs::remove_all(folder + "/Images46e");
+        Load(folder, kDropFolder, jobs);
+        ASSERT_TRUE(job->AddCustomOp(kOpDarken, {}));
+        const std::weak_ptr<cOptions> watch = job;
+        windows.event_passes = 0;
+        windows.close = false;
+        windows.on_events = [&] {
+            job->ClearCustomOps();
+            job.reset();
+            windows.close = true;
+        };
+        cOptions* const running = job.get();
+        running->ProcessPics();
+        EXPECT_TRUE(watch.expired()) << jobs;
+        // Picture 1 fails. One worker begins nothing more; with more, the pictures begun by then
+        // (how many depends on the timing) are finished, whole and darkened.
+        std::vector<std::string> written;
+        for (const auto& e : fs::directory_iterator(folder + "/Images46e")) {
+            if (e.path().extension() == ".bmp") written.push_back(e.path().filename());
+        }
+        std::sort(written.begin(), written.end());
+        EXPECT_TRUE(jobs > 1 || written.empty());
+        for (size_t k = 0; k < written.size(); ++k) {
+            ASSERT_EQ(written[k], "p" + std::to_string(k + 2) + ".bmp") << jobs;
+            image::cImage want = test::Noise(32, 20, int(k) + 2), got;
+            want.DarkenPic(kDarkenPart255);
+            ASSERT_EQ(got.LoadPicture(folder + "/Images46e/" + written[k]), 0);
+            EXPECT_EQ(test::Bytes(got), test::Bytes(want)) << jobs;
+        }
+        EXPECT_EQ(test::ReadFileBytes(folder + "/Images46e/Pictorra Error Log.txt").size(),
+                  folder.size() + std::string("/p1.jpg - Error: 1\r\n\r\n").size());
+        EXPECT_TRUE(windows.informed.empty()) << "a closing program shows no message";
+    }
 }
 
 }  // namespace
