@@ -36,26 +36,17 @@ void* AllocatePixels(size_t bytes) {
 bool ClipBlit(int32_t& dx, int32_t& dy, int32_t& w, int32_t& h, int32_t& sx, int32_t& sy,
               int32_t sw, int32_t sh, int32_t dw, int32_t dh) {
     int64_t x0 = dx, y0 = dy, sx0 = sx, sy0 = sy, ww = w, hh = h;
-    if (sx0 < 0) {
-        x0 -= sx0;
-        ww += sx0;
-        sx0 = 0;
-    }
-    if (sy0 < 0) {
-        y0 -= sy0;
-        hh += sy0;
-        sy0 = 0;
-    }
-    if (x0 < 0) {
-        sx0 -= x0;
-        ww += x0;
-        x0 = 0;
-    }
-    if (y0 < 0) {
-        sy0 -= y0;
-        hh += y0;
-        y0 = 0;
-    }
+    // A negative start on one side moves both starts on and shortens the run by as much.
+    const auto clip = [](int64_t& start, int64_t& other, int64_t& length) {
+        if (start >= 0) return;
+        other -= start;
+        length += start;
+        start = 0;
+    };
+    clip(sx0, x0, ww);
+    clip(sy0, y0, hh);
+    clip(x0, sx0, ww);
+    clip(y0, sy0, hh);
     ww = std::min({ww, int64_t{sw} - sx0, int64_t{dw} - x0});
     hh = std::min({hh, int64_t{sh} - sy0, int64_t{dh} - y0});
     if (ww <= 0 || hh <= 0) return false;

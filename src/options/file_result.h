@@ -33,6 +33,15 @@ struct FileResult {
     CropGeometry geometry;
 };
 
+// The result of a picture that failed at `step`.
+inline FileResult Failure(int32_t code, FileStep step, int error = 0) {
+    FileResult r;
+    r.code = code;
+    r.step = step;
+    r.error = error;
+    return r;
+}
+
 // Why a picture failed, in a few words ("" when it was written): "Permission denied", "the file
 // changed while it was read", "a write failed: No space left on device".
 std::string FileResultText(const FileResult& result);

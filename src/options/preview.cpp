@@ -22,11 +22,7 @@ int32_t cOptions::LoadPic() {
     int why = 0;
     load_failure_.clear();
     if (preview_pic_.LoadPicture(old_file_path_, file_bytes, why) != image::kDibOk) {
-        FileResult failed;
-        failed.code = kFileCannotLoad;
-        failed.step = FileStep::kLoad;
-        failed.error = why;
-        load_failure_ = FileResultText(failed);
+        load_failure_ = FileResultText(Failure(kFileCannotLoad, FileStep::kLoad, why));
         return kFileCannotLoad;
     }
     preview_stamp_ = {};

@@ -33,14 +33,6 @@ std::vector<std::string> SplitList(const std::string& list) {
     return names;
 }
 
-FileResult Failed(int32_t code, FileStep step, int error = 0) {
-    FileResult r;
-    r.code = code;
-    r.step = step;
-    r.error = error;
-    return r;
-}
-
 std::string SystemText(int error) { return std::generic_category().message(error); }
 
 }  // namespace
@@ -358,11 +350,11 @@ FileResult cOptions::ProcessFile(const FileJob& job, std::span<const RecordedToo
     image::cImage picture;
     if (loaded) {
         picture = *loaded;
-        if (!picture.PicValid()) return Failed(kFileBitmapFailed, FileStep::kBitmap);
+        if (!picture.PicValid()) return Failure(kFileBitmapFailed, FileStep::kBitmap);
     } else {
         int why = 0;
         if (picture.LoadPicture(Src, file_bytes, why) != image::kDibOk)
-            return Failed(kFileCannotLoad, FileStep::kLoad, why);
+            return Failure(kFileCannotLoad, FileStep::kLoad, why);
     }
     const int32_t W = picture.Width(), H = picture.Height();
     int32_t CW = W, CH = H;
