@@ -101,7 +101,6 @@ private slots:
                      .loadResource(QTextDocument::StyleSheetResource,
                                    QUrl::fromLocalFile(PICTORRA_HELP_FILE))
                      .isValid());
-        QVERIFY(!browser.loadResource(QTextDocument::ImageResource, QUrl("missing.gif")).isValid());
     }
 
     // A click on a link in the page opens its page; Back, Forward (buttons and Alt+arrows) and
@@ -205,24 +204,6 @@ private slots:
             first->close();
         }
         QVERIFY(boxes.shown.empty());
-        // The viewer opens at a size that keeps the pages readable.
-        QVERIFY(first->width() >= 640 && first->height() >= 480);
-    }
-
-    // Pages decode in the character set they name, UTF-8 when they name none.
-    void PagesDecodeInTheirCharacterSet() {
-        const QString kCafe = QString::fromUtf8("caf\xc3\xa9");
-        const struct {
-            QByteArray bytes;
-            QString text;
-        } rows[] = {
-            {"<html><head><meta charset=\"utf-8\"></head>caf\xc3\xa9</html>", kCafe},
-            {"<html>caf\xc3\xa9</html>", kCafe},
-            {"<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-             "charset=iso-8859-1\"></head>caf\xe9</html>",
-             kCafe},
-        };
-        for (const auto& row : rows) QVERIFY(DecodeHelpPage(row.bytes).contains(row.text));
     }
 };
 

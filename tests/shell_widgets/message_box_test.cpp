@@ -64,25 +64,6 @@ private slots:
         }
     }
 
-    // Boxes without an owner, or whose owner has gone, stand alone.
-    void OwnerlessBoxesStandAlone() {
-        auto owner = std::make_unique<QWidget>();
-        QtMessageBoxes gone(owner.get());
-        owner.reset();
-        QtMessageBoxes none(nullptr);
-        for (QtMessageBoxes* boxes : {&gone, &none}) {
-            bool shown = false, has_parent = true;
-            OnNextModal<QMessageBox>([&](QMessageBox* box) {
-                shown = true;
-                has_parent = box->parentWidget() != nullptr;
-                box->button(QMessageBox::Ok)->click();
-            });
-            QVERIFY(boxes->Ask("Continue?"));
-            QVERIFY(shown);
-            QVERIFY(!has_parent);
-        }
-    }
-
     // The owner closing while a box is up takes the box with it; the question counts as
     // cancelled and nothing is deleted twice.
     void OwnerClosedWhileAskingCancels() {

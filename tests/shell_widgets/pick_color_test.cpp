@@ -1,5 +1,5 @@
-// The colour chooser: colour references, the run's custom colours, where the dialog starts and
-// what it returns.
+// The colour chooser: the run's custom colours, where the dialog starts and what it returns (as
+// colour references, whose low byte is red).
 #include "shell/pick_color.h"
 
 #include <QPushButton>
@@ -25,21 +25,6 @@ private slots:
         QCOMPARE(QColorDialog::customColor(5), QColor(200, 5, 7));
         ResetCustomColors();
         for (int i = 0; i < 16; ++i) QCOMPARE(QColorDialog::customColor(i), QColor(Qt::black));
-    }
-
-    void ReferencesKeepRedInTheLowByte() {
-        const struct {
-            uint32_t ref;
-            QColor color;
-        } rows[] = {{0x0000ff, QColor(255, 0, 0)},
-                    {0x00ff00, QColor(0, 255, 0)},
-                    {0xff0000, QColor(0, 0, 255)},
-                    {0x123456, QColor(0x56, 0x34, 0x12)}};
-        for (const auto& row : rows) {
-            QCOMPARE(ColorFromRef(row.ref), row.color);
-            QCOMPARE(RefFromColor(row.color), row.ref);
-        }
-        QCOMPARE(RefFromColor(QColor::fromHsv(0, 255, 255)), 0x0000ffu);
     }
 
     // Each row: the initial colour (if any), the mount colour, the colour chosen (none: cancel),
