@@ -8,8 +8,10 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
-    qt6-base-dev libasound2-dev libchm-dev fp-utils python3
+    qt6-base-dev libasound2-dev libchm-dev fp-utils python3  # qt6-base-dev has QtNetwork too
     libqt6gui6  # the offscreen platform plugin the window tests run on
+    qt6-qpa-plugins xvfb xauth  # the xcb platform plugin and a virtual X display for real windows
+    imagemagick  # `import` takes the screenshots of the windows
 )
 # Extra packages some make targets need (fuzzing wants clang's libFuzzer runtime).
 if [[ "${1:-}" == "--fuzz" ]]; then
