@@ -1,4 +1,3 @@
-// The program folder and names in it.
 #include "shell/program_folder.h"
 
 #include <gtest/gtest.h>
@@ -6,19 +5,15 @@
 namespace pictorra::shell {
 namespace {
 
-TEST(ProgramFolder, IsTheFolderOfThisExecutable) {
+TEST(ProgramFolder, FolderOfThisExecutableAndNamesInIt) {
     EXPECT_EQ(ProgramFolder(), PICTORRA_TEST_FOLDER);
-}
-
-TEST(ProgramFolder, JoinsWithExactlyOneSlash) {
-    // clang-format off
-    const struct { const char* folder; const char* name; const char* joined; } cases[] = {
-        {"/opt/p", "thwoop.wav", "/opt/p/thwoop.wav"}, {"/opt/p/", "a", "/opt/p/a"},
-        {"/opt/p//", "//a", "/opt/p/a"}, {"/", "a", "/a"}, {"//", "/a", "/a"},
-        {"/opt/p", "", "/opt/p"}, {"/", "", "/"}, {"", "a", "a"}, {"/opt/p", "sub/a", "/opt/p/sub/a"}};
-    // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(InProgramFolder(c.folder, c.name), c.joined) << c.folder << " + " << c.name;
+    const char* const cases[][3] = {{"/opt/p", "a.wav", "/opt/p/a.wav"},
+                                    {"/opt/p//", "//a", "/opt/p/a"},
+                                    {"/", "a", "/a"},
+                                    {"/", "", "/"},
+                                    {"", "a", "a"}};
+    for (const auto& [folder, name, joined] : cases)
+        EXPECT_EQ(InProgramFolder(folder, name), joined) << folder << " + " << name;
 }
 
 }  // namespace
