@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 600
 
 CONFIGURE = cmake -S . -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build run test bench sanitize fuzz install clean format format-check
+.PHONY: all deps build run screenshots test bench sanitize fuzz install clean format format-check
 
 all: build
 
@@ -20,9 +20,13 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Until the windows exist this builds everything and runs the test programs' quick self-check.
+# Starts the program; `make run ARGS=path` opens a picture or folder with it.
 run: build
-	@tools/run.sh $(BUILD)
+	@tools/run.sh $(BUILD) $(ARGS)
+
+# Pictures of every window at scale 1 and 1.5 in $(BUILD)/screenshots, taken under Xvfb.
+screenshots: build
+	@tools/screenshots.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# `make run`: starts what the build has. The windows come with a later milestone; until then the
-# program is its headless front end, pictorra-cli, which runs the same job from a terminal.
+# `make run`: starts the program from the build folder. Without a display it says what to do
+# instead of failing inside Qt.
 set -euo pipefail
 build=${1:-build}
-echo "Pictorra: the windows are not built yet; the job runs headless through $build/pictorra-cli."
-echo "Try: $build/pictorra-cli --crop 4x6 --resize ez FOLDER_OR_PICTURE"
-echo
-exec "$build/pictorra-cli" --help
+shift || true
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+    echo "Pictorra needs a graphical session (no DISPLAY or WAYLAND_DISPLAY is set)." >&2
+    echo "From a terminal, $build/pictorra-cli runs the same job: $build/pictorra-cli --help" >&2
+    echo "To look at the windows without a screen: make screenshots" >&2
+    exit 1
+fi
+exec "$build/pictorra" "$@"

@@ -64,6 +64,10 @@ inline constexpr int32_t kWriteCannotCreate = 2;  // no temporary file in the de
 inline constexpr int32_t kWriteFailed = 3;        // the encoder refused or a write failed
 inline constexpr int32_t kWriteCannotCommit = 4;  // the finished file could not be put in place
 
+// True when the JPEG encoder can be set up: the check the program makes at start-up, before
+// anything could need to write a JPG.
+bool JpegEncoderAvailable();
+
 // ReadWholeFile's answer when the file's size changed while it was read (a copy still running).
 inline constexpr int kFileChanged = -1;
 

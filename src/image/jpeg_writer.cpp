@@ -77,7 +77,22 @@ bool CompressTo(JpegEncoder* e, FILE* file, ConstPixelView view, int quality) {
     return true;
 }
 
+// Written as C, as CompressTo.
+bool CreateEncoder(JpegEncoder* e) {
+    e->cinfo.err = jpeg_std_error(&e->trap.pub);
+    e->trap.pub.error_exit = ExitToTrap;
+    e->trap.pub.emit_message = IgnoreMessage;
+    if (setjmp(e->trap.jump) != 0) return false;
+    jpeg_create_compress(&e->cinfo);
+    return true;
+}
+
 }  // namespace
+
+bool JpegEncoderAvailable() {
+    JpegEncoder encoder;
+    return CreateEncoder(&encoder);
+}
 
 int32_t cImage::WriteJPG(const std::string& sPath, int32_t Quality) const {
     if (!PicValid()) return kWriteEmptyBuffer;

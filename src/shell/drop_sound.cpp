@@ -46,6 +46,12 @@ DropSoundState GetDropSoundState(const std::string& sound_path, const std::strin
     return DropSoundState::kUnavailable;
 }
 
+void SwitchDropSound(bool on, const std::string& sound_path, const std::string& muted_path) {
+    const std::string& from = on ? muted_path : sound_path;
+    const std::string& to = on ? sound_path : muted_path;
+    if (FileExists(from)) MoveFileOver(from, to);
+}
+
 bool PlayWavSound(const WavSound& sound, const std::string& device) {
     const std::size_t frame_bytes = sound.FrameBytes();
     if (frame_bytes == 0 || sound.Frames() == 0) return false;

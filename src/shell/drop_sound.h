@@ -21,6 +21,11 @@ inline constexpr char kMutedDropSoundName[] = "nothwoop.wav";
 enum class DropSoundState { kOn, kOff, kUnavailable };
 DropSoundState GetDropSoundState(const std::string& sound_path, const std::string& muted_path);
 
+// The user's choice, applied at once by renaming: switching off moves the sound file to its muted
+// name (replacing a muted file that may be there too), switching on moves it back. Nothing
+// happens when the file to move is missing; a move that fails leaves both files as they were.
+void SwitchDropSound(bool on, const std::string& sound_path, const std::string& muted_path);
+
 // Plays the file at sound_path when it is an existing regular file, and returns when the sound
 // has finished. True when something was played.
 bool PlayDropSound(const std::string& sound_path);

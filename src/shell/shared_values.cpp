@@ -11,6 +11,11 @@ uint32_t gMountColor = 0xFFFFFF;
 int32_t gManualCrop = 0;
 int32_t gViewLeft = 0;
 int32_t gViewTop = 0;
+int32_t gTwipsX = 15;
+int32_t gTwipsY = 15;
+std::string gSoundPath;
+std::string gMutedSoundPath;
+std::string gHelpPath;
 
 void ResetSharedValues() {
     gSize1 = kDefaultSize1;
@@ -22,6 +27,11 @@ void ResetSharedValues() {
     gManualCrop = 0;
     gViewLeft = 0;
     gViewTop = 0;
+    gTwipsX = 15;
+    gTwipsY = 15;
+    gSoundPath.clear();
+    gMutedSoundPath.clear();
+    gHelpPath.clear();
 }
 
 }  // namespace pictorra::shell

@@ -4,6 +4,7 @@
 // may work on several pictures at once.
 
 #include <cstdint>
+#include <string>
 
 namespace pictorra::shell {
 
@@ -24,6 +25,13 @@ extern int32_t gManualCrop;
 // Where the image view was when last hidden (0, 0: never).
 extern int32_t gViewLeft;
 extern int32_t gViewTop;
+// Twips (1/1440 inch) per screen pixel, whole numbers: 15 at 96 dpi.
+extern int32_t gTwipsX;
+extern int32_t gTwipsY;
+// The drop sound, its muted name and the help file, beside the program (set at start-up).
+extern std::string gSoundPath;
+extern std::string gMutedSoundPath;
+extern std::string gHelpPath;
 
 // Puts every shared value back to its start-up state.
 void ResetSharedValues();
