@@ -10,6 +10,7 @@
 #include "shell/drop_sound.h"
 #include "shell/help_topics.h"
 #include "shell/pick_color.h"
+#include "shell/pickers.h"
 #include "shell/program_folder.h"
 #include "shell/shared_values.h"
 
@@ -57,6 +58,15 @@ bool Program::StartProgram() {
     }
     help_ = std::make_unique<shell::HelpWindows>();
     connect(f1_.get(), &MainWindow::EndRequested, this, &Program::EndProgram, Qt::QueuedConnection);
+    // The load buttons: a cancelled picker gives an empty path and nothing happens.
+    connect(f1_.get(), &MainWindow::FileRequested, this, [this] {
+        const std::string path = shell::BrowseForFile(f1_.get(), "Select image file");
+        if (!path.empty()) emit PathDelivered(QString::fromStdString(path));
+    });
+    connect(f1_.get(), &MainWindow::FolderRequested, this, [this] {
+        const std::string path = shell::BrowseForFolder("Select folder for processing:", f1_.get());
+        if (!path.empty()) emit PathDelivered(QString::fromStdString(path));
+    });
     connect(f1_.get(), &MainWindow::SettingsRequested, this, &Program::OpenSettings);
     connect(f1_.get(), &MainWindow::HelpRequested, this,
             [this](const QString& topic) { ShowHelp(f1_.get(), topic); });
