@@ -21,8 +21,6 @@ ArrangeResult SideBySide(const ArrangeInput& in) {
         out.main_left = 100;
         out.main_top = 0.5 * SH - 0.5 * MH;
     }
-    out.view_left = out.main_left + MW;
-    out.view_top = out.main_top;
     return out;
 }
 
@@ -34,17 +32,35 @@ ArrangeResult ArrangeWindows(int32_t arrangement, const ArrangeInput& in) {
         case 1:
             out.main_left = 0.5 * in.screen_width - 0.5 * in.main_width;
             out.main_top = 100;
-            out.view_left = out.main_left;
-            out.view_top = in.main_height;
-            return out;
+            break;
         case 2:
             out.main_left = 0.1 * in.screen_width;
             out.main_top = 0.1 * in.screen_height;
-            out.view_left = out.main_left + 0.7 * in.main_width;
-            out.view_top = out.main_top + 0.7 * in.main_height;
-            return out;
+            break;
         default:
-            return SideBySide(in);
+            out = SideBySide(in);
+            break;
+    }
+    PlaceViewBy(arrangement, out.main_left, out.main_top, in, out.view_left, out.view_top);
+    return out;
+}
+
+void PlaceViewBy(int32_t arrangement, double main_left, double main_top, const ArrangeInput& in,
+                 double& view_left, double& view_top) {
+    switch (arrangement) {
+        case 1:
+            // Its top at the main window's height: the two overlap by the main window's top.
+            view_left = main_left;
+            view_top = in.main_height;
+            break;
+        case 2:
+            view_left = main_left + 0.7 * in.main_width;
+            view_top = main_top + 0.7 * in.main_height;
+            break;
+        default:
+            view_left = main_left + in.main_width;
+            view_top = main_top;
+            break;
     }
 }
 

@@ -29,9 +29,13 @@ struct ArrangeResult {
 // tenth of the screen, the view 0.7 of the main window's size further right and down. Any other
 // value is side by side, the arrangement of every load. The windows keep their sizes and the
 // view is not kept on the screen.
-// The view is placed from the main window's position as computed here; a toolkit that rounds
-// the main window's move to pixels may place the view from the main window's actual position.
+// The view is placed from the main window's position as computed here.
 ArrangeResult ArrangeWindows(int32_t arrangement, const ArrangeInput& in);
+
+// Where the view goes for the main window at (main_left, main_top), twips. The windows place the
+// view from where the main window really went, which the window system rounds to whole pixels.
+void PlaceViewBy(int32_t arrangement, double main_left, double main_top, const ArrangeInput& in,
+                 double& view_left, double& view_top);
 
 // Twips to whole pixels, halves to the even neighbour; 0 for a scale that is not positive.
 int32_t TwipsToPixels(double twips, int32_t twips_per_pixel);

@@ -82,7 +82,8 @@ public:
     virtual void Inform(const std::string& text) = 0;
 
     // ---- long work -------------------------------------------------------------------------
-    // Lets window events run (between the pictures of a folder run). They may do anything but
+    // Lets window events run: between the pictures of a folder run, and every few milliseconds
+    // while pictures are being worked on by other threads. They may do anything but
     // close the windows: a close asked for meanwhile is answered by CloseRequested, and the
     // windows close once the run has returned.
     virtual void ProcessPendingEvents() {}

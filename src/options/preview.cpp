@@ -119,8 +119,9 @@ void cOptions::DrawPreview() {
     if (was_visible) {
         where.keep_position = true;
     } else if (shell::gViewLeft != 0 && shell::gViewTop != 0) {
-        where.left = shell::gViewLeft;
-        where.top = shell::gViewTop;
+        // The place was remembered in twips.
+        where.left = Nearest(shell::gViewLeft / double(shell::gTwipsX));
+        where.top = Nearest(shell::gViewTop / double(shell::gTwipsY));
     } else {
         int32_t left = 0, top = 0, width = 0, height = 0;
         windows_.MainWindowRect(left, top, width, height);

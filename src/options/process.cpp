@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -258,6 +259,11 @@ void cOptions::ProcessFolder() {
     }
 }
 
+namespace {
+// How long the window waits at most for its events while pictures are being worked on.
+constexpr std::chrono::milliseconds kEventSlice{10};
+}  // namespace
+
 bool cOptions::RunInParallel(std::span<const RecordedTool> tools,
                              const std::vector<std::string>& sources,
                              const std::vector<std::string>& dests,
@@ -305,7 +311,7 @@ bool cOptions::RunInParallel(std::span<const RecordedTool> tools,
             // Keep every worker busy: a finished picture frees its worker even while an earlier,
             // slower one still holds up the in-order reporting. Pictures being worked on never
             // outnumber the workers. Once the windows ask to close, nothing new is begun.
-            while (!stop && dispatched < total) {
+            while (!stop && !windows_.CloseRequested() && dispatched < total) {
                 {
                     std::lock_guard lock(mutex);
                     if (dispatched - finished >= workers) break;
@@ -321,8 +327,14 @@ bool cOptions::RunInParallel(std::span<const RecordedTool> tools,
                 r = *results[size_t(next)];
                 break;
             }
+            // The workers do the work; meanwhile the window gets its events every few
+            // milliseconds rather than only between pictures, so it keeps painting and answering.
             const int seen = finished;
-            changed.wait(lock, [&] { return finished != seen; });
+            while (!changed.wait_for(lock, kEventSlice, [&] { return finished != seen; })) {
+                lock.unlock();
+                windows_.ProcessPendingEvents();
+                lock.lock();
+            }
         }
         if (next >= dispatched) break;
         take(next, r);

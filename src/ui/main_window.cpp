@@ -1,11 +1,24 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
 #include <QGroupBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <thread>
 
+#include "options/arrangement.h"
+#include "options/path_check.h"
+#include "shell/drop_sound.h"
+#include "shell/file_ops.h"
+#include "shell/shared_values.h"
+#include "ui/image_view.h"
 #include "ui/pictures.h"
+#include "ui/program.h"
 #include "ui/ui_style.h"
 
 namespace pictorra::ui {
@@ -47,62 +60,30 @@ QRadioButton* MakeOption(QWidget* parent, const QString& name, QPoint at, const 
 
 }  // namespace
 
-// ---- ImageBarButton ----------------------------------------------------------------------------
+// ---- MainWindow --------------------------------------------------------------------------------
 
-ImageBarButton::ImageBarButton(QWidget* parent, int index, const QImage& picture,
-                               const QString& tip)
-    : QLabel(parent), index_(index) {
-    setObjectName(Name("ImBar", index));
-    setPixmap(QPixmap::fromImage(picture));
-    setFixedSize(picture.size());
-    setToolTip(tip);
-    setMouseTracking(true);
-}
+// ---- DropTarget --------------------------------------------------------------------------------
 
-void ImageBarButton::SetLook(Look look) {
-    look_ = look;
-    update();
-}
+DropTarget::DropTarget(QWidget* parent) : QLabel(parent) { setAcceptDrops(true); }
 
-void ImageBarButton::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
-    if (look_ == Look::kFlat) return;
-    QPainter p(this);
-    const QRect r = rect().adjusted(0, 0, -1, -1);
-    if (look_ == Look::kBorder) {
-        p.setPen(shell::ColorFromRef(kStripBack));
-        p.drawRect(r);
-    } else {
-        p.setPen(QColor(110, 110, 120));
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(Qt::white);
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
+// Every drag is welcome, so that every drop reaches the handler, which says what it thinks of it.
+void DropTarget::dragEnterEvent(QDragEnterEvent* event) { event->acceptProposedAction(); }
+void DropTarget::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+
+void DropTarget::dropEvent(QDropEvent* event) {
+    QString path;
+    if (const QMimeData* data = event->mimeData(); data != nullptr && data->hasUrls()) {
+        const QList<QUrl> urls = data->urls();
+        if (!urls.isEmpty() && urls.first().isLocalFile()) path = urls.first().toLocalFile();
     }
-}
-
-void ImageBarButton::mouseMoveEvent(QMouseEvent* event) {
-    emit Hovered(index_);
-    event->accept();
-}
-
-void ImageBarButton::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) SetLook(Look::kPressed);
-    event->accept();
-}
-
-void ImageBarButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    SetLook(Look::kFlat);
-    if (rect().contains(event->position().toPoint())) emit Clicked(index_);
-    event->accept();
+    event->acceptProposedAction();
+    emit Dropped(path);
 }
 
 // ---- MainWindow --------------------------------------------------------------------------------
 
-MainWindow::MainWindow(controls::CSubclass* hook)
-    : FormWindow("F1", QStringLiteral("Pictorra"), QSize(526, 513), kFormBack) {
+MainWindow::MainWindow(controls::CSubclass* hook, Program& program)
+    : FormWindow("F1", QStringLiteral("Pictorra"), QSize(526, 513), kFormBack), program_(program) {
     Client()->setFont(WideFont(kSmallPx));
     Client()->setMouseTracking(true);
     Client()->installEventFilter(this);
@@ -111,6 +92,10 @@ MainWindow::MainWindow(controls::CSubclass* hook)
     BuildCropPanel();
     BuildResizePanel();
     BuildStatusStrip();
+    // Creation: the quality list at "Good", a white mount colour and the first (empty) job.
+    q_list_->setCurrentIndex(1);
+    shell::gMountColor = 0xFFFFFF;
+    job_ = std::make_shared<options::cOptions>(program_.Bridge(), program_.Box());
 }
 
 void MainWindow::BuildTitleAndBar(controls::CSubclass* hook) {
@@ -143,7 +128,8 @@ void MainWindow::BuildTitleAndBar(controls::CSubclass* hook) {
     const QPoint places[] = {{8, 28}, {32, 28}, {56, 29}, {80, 28}};
     const char* const tips[] = {"Load file", "Load folder", "Options", "Help"};
     for (int i = 0; i < 4; ++i) {
-        auto* button = new ImageBarButton(c, i, pictures::BarIcon(i), QString::fromLatin1(tips[i]));
+        auto* button =
+            new ImageBarButton(c, "ImBar", i, pictures::BarIcon(i), QString::fromLatin1(tips[i]));
         button->move(places[i]);
         connect(button, &ImageBarButton::Hovered, this, &MainWindow::HoverBarTo);
         connect(button, &ImageBarButton::Clicked, this, [this](int index) {
@@ -169,16 +155,19 @@ void MainWindow::BuildTitleAndBar(controls::CSubclass* hook) {
 
 void MainWindow::BuildLeftColumn(controls::CSubclass* hook) {
     QWidget* c = Client();
-    auto* drop = new QLabel(c);
+    auto* drop = new DropTarget(c);
     drop->setObjectName(QStringLiteral("ImDrop"));
     drop->setGeometry(68, 80, 75, 75);
     drop->setPixmap(QPixmap::fromImage(pictures::Chute()));
     drop->setToolTip(QStringLiteral("Drop file or folder here for processing."));
-    auto* wait = new QLabel(c);
-    wait->setObjectName(QStringLiteral("ImWait"));
-    wait->setGeometry(160, 108, 23, 28);
-    wait->setPixmap(QPixmap::fromImage(pictures::Wait()));
-    wait->hide();
+    // Taken in after the drop has returned, so that the file manager is not held while a message
+    // box waits or the sound plays.
+    connect(drop, &DropTarget::Dropped, this, &MainWindow::TakePath, Qt::QueuedConnection);
+    im_wait_ = new QLabel(c);
+    im_wait_->setObjectName(QStringLiteral("ImWait"));
+    im_wait_->setGeometry(160, 108, 23, 28);
+    im_wait_->setPixmap(QPixmap::fromImage(pictures::Wait()));
+    im_wait_->hide();
     MakeLabel(c, "Label1", QRect(26, 156, 165, 17), QStringLiteral("Drop file or folder."),
               WideFont(kSmallPx), 0)
         ->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -186,61 +175,92 @@ void MainWindow::BuildLeftColumn(controls::CSubclass* hook) {
     fr_mover_ = new QFrame(c);
     fr_mover_->setObjectName(QStringLiteral("FrMover"));
     fr_mover_->setGeometry(4, 176, 201, 61);
+    auto* outline = new QFrame(fr_mover_);
+    outline->setObjectName(QStringLiteral("Shape2"));
+    outline->setGeometry(4, 8, 193, 49);
+    outline->setFrameStyle(QFrame::Box | QFrame::Plain);
+    SetTextColor(outline, 0xC0A0A0);
+    QLabel* heading =
+        MakeLabel(fr_mover_, "Label6", QRect(0, 0, 201, 17),
+                  QStringLiteral("  Move image view window:  "), WideFont(kSmallPx), kNameText);
+    // The heading sits on the outline's top edge, as wide as its caption.
+    heading->adjustSize();
+    heading->setGeometry((201 - heading->width()) / 2, 0, heading->width(), 17);
+    SetBackColor(heading, kFormBack);
+    const int move_x[] = {40, 90, 144};
+    const char* const move_tip[] = {"Align windows side by side.", "Align windows vertically.",
+                                    "Arrange windows in cascade style."};
+    for (int i = 0; i < 3; ++i) {
+        move_[size_t(i)] = MakeButton(
+            hook, fr_mover_, QStringLiteral("bMoveG(%1)").arg(i).toLatin1().constData(),
+            QPoint(move_x[i], 24), pictures::MoveIcon(i), QString::fromLatin1(move_tip[i]));
+        connect(move_[size_t(i)], &controls::GlowBut::Click, this, [this, i] { Arrange(i); });
+    }
     fr_mover_->hide();
 
-    auto* name_group = new QGroupBox(QStringLiteral("  Enter file name (optional)  "), c);
-    name_group->setObjectName(QStringLiteral("FrName"));
-    name_group->setGeometry(8, 240, 197, 57);
-    auto* name = new QLineEdit(name_group);
-    name->setObjectName(QStringLiteral("TName"));
-    name->setGeometry(8, 24, 181, 21);
+    fr_name_ = new QGroupBox(QStringLiteral("  Enter file name (optional)  "), c);
+    fr_name_->setObjectName(QStringLiteral("FrName"));
+    fr_name_->setGeometry(8, 240, 197, 57);
+    t_name_ = new QLineEdit(fr_name_);
+    t_name_->setObjectName(QStringLiteral("TName"));
+    t_name_->setGeometry(8, 24, 181, 21);
 
     auto* type_group = new QGroupBox(QStringLiteral("  Save As Type:  "), c);
     type_group->setObjectName(QStringLiteral("Frame2"));
     type_group->setGeometry(8, 300, 197, 93);
-    MakeOption(type_group, Name("OpType", 0), {24, 24}, QStringLiteral("JPG"),
-               QStringLiteral("Save as JPG file."))
-        ->setChecked(true);
-    MakeOption(type_group, Name("OpType", 1), {104, 24}, QStringLiteral("BMP"),
-               QStringLiteral("Save as BMP file."));
+    op_type_[0] = MakeOption(type_group, Name("OpType", 0), {24, 24}, QStringLiteral("JPG"),
+                             QStringLiteral("Save as JPG file."));
+    op_type_[1] = MakeOption(type_group, Name("OpType", 1), {104, 24}, QStringLiteral("BMP"),
+                             QStringLiteral("Save as BMP file."));
+    op_type_[0]->setChecked(true);
+    for (QRadioButton* option : op_type_) {
+        connect(option, &QRadioButton::clicked, this, &MainWindow::TypeClicked);
+    }
     info_[2] = new InfoLabel(type_group, "LabInfo(2)", QRect(164, 16, 21, 21));
-    MakeLabel(type_group, "LabJPG", QRect(8, 48, 177, 17),
-              QStringLiteral("Image quality (JPG only)"), WideFont(kSmallPx), 0);
-    auto* quality = new QComboBox(type_group);
-    quality->setObjectName(QStringLiteral("QList"));
-    quality->setGeometry(8, 64, 181, 22);
-    quality->addItems({QStringLiteral("Fair  - smallest file"),
+    lab_jpg_ = MakeLabel(type_group, "LabJPG", QRect(8, 48, 177, 17),
+                         QStringLiteral("Image quality (JPG only)"), WideFont(kSmallPx), 0);
+    q_list_ = new QComboBox(type_group);
+    q_list_->setObjectName(QStringLiteral("QList"));
+    q_list_->setGeometry(8, 64, 181, 22);
+    q_list_->addItems({QStringLiteral("Fair  - smallest file"),
                        QStringLiteral("Good - for viewing "), QStringLiteral("High - for printing"),
                        QStringLiteral("Very high - largest file")});
-    quality->setCurrentIndex(1);
-    quality->setToolTip(QStringLiteral("Select compression level for JPG files."));
+    q_list_->setToolTip(QStringLiteral("Select compression level for JPG files."));
 
-    MakeButton(hook, c, "bProc", QPoint(72, 408),
-               pictures::CaptionButton(74, 23, QStringLiteral("Process")),
-               QStringLiteral("Process selected file or folder."));
+    b_proc_ = MakeButton(hook, c, "bProc", QPoint(72, 408),
+                         pictures::CaptionButton(74, 23, QStringLiteral("Process")),
+                         QStringLiteral("Process selected file or folder."));
+    connect(b_proc_, &controls::GlowBut::Click, this, &MainWindow::Process);
     info_[3] = new InfoLabel(c, "LabInfo(3)", QRect(176, 408, 21, 17));
-    MakeLabel(c, "LabReport", QRect(12, 440, 189, 17), QString(), WideFont(kSmallPx), 0);
-    MakeLabel(c, "LabNewName", QRect(12, 460, 189, 17), QString(), WideFont(kSmallPx), 0);
+    lab_report_ = MakeLabel(c, "LabReport", QRect(12, 440, 189, 17), QString(), WideFont(kSmallPx),
+                            kNameText);
+    lab_new_name_ = MakeLabel(c, "LabNewName", QRect(12, 460, 189, 17), QString(),
+                              WideFont(kSmallPx), kNameText);
 }
 
 void MainWindow::BuildCropPanel() {
     QWidget* c = Client();
     auto* panel = MakeGroup(c, "FrCrop1", QRect(212, 56, 309, 245), QString(), kPanelBack);
     panel->setFrameStyle(QFrame::NoFrame);
-    auto* crop = new QCheckBox(QStringLiteral("Perform Crop"), panel);
-    crop->setObjectName(QStringLiteral("CkCrop"));
-    crop->setGeometry(8, 8, 129, 22);
-    crop->setFont(WideFont(kSmallPx, true));
-    crop->setToolTip(QStringLiteral("Apply crop settings to image(s)."));
-    for (const auto& [name, place] :
-         {std::pair{"TWide", QRect(144, 9, 45, 19)}, std::pair{"THigh", QRect(216, 9, 45, 19)}}) {
-        auto* box = new QLineEdit(panel);
+    ck_crop_ = new QCheckBox(QStringLiteral("Perform Crop"), panel);
+    ck_crop_->setObjectName(QStringLiteral("CkCrop"));
+    ck_crop_->setGeometry(8, 8, 129, 22);
+    ck_crop_->setFont(WideFont(kSmallPx, true));
+    ck_crop_->setToolTip(QStringLiteral("Apply crop settings to image(s)."));
+    connect(ck_crop_, &QCheckBox::clicked, this, &MainWindow::CropClicked);
+    t_wide_ = new QLineEdit(panel);
+    t_high_ = new QLineEdit(panel);
+    for (const auto& [box, name, place] : {std::tuple{t_wide_, "TWide", QRect(144, 9, 45, 19)},
+                                           std::tuple{t_high_, "THigh", QRect(216, 9, 45, 19)}}) {
         box->setObjectName(QString::fromLatin1(name));
         box->setGeometry(place);
         box->setReadOnly(true);
+        box->setAlignment(Qt::AlignCenter);
+        // The size boxes never hold the caret: the focus goes on to "Perform Crop".
+        box->installEventFilter(this);
     }
-    MakeLabel(panel, "LabelX", QRect(192, 9, 21, 17), QString(), WideFont(kSmallPx), 0)
-        ->setAlignment(Qt::AlignCenter);
+    label_x_ = MakeLabel(panel, "LabelX", QRect(192, 9, 21, 17), QString(), WideFont(kSmallPx), 0);
+    label_x_->setAlignment(Qt::AlignCenter);
     info_[0] = new InfoLabel(panel, "LabInfo(0)", QRect(276, 12, 16, 14));
 
     fr_ratio_ = MakeGroup(panel, "FrRatio", QRect(8, 32, 145, 201), QStringLiteral("Crop ratio:"),
@@ -259,6 +279,8 @@ void MainWindow::BuildCropPanel() {
         op_size_[size_t(i)] =
             MakeOption(fr_ratio_, Name("OpSize", i), size_at[i],
                        QString::fromLatin1(size_caption[i]), QString::fromLatin1(size_tip[i]));
+        op_size_[size_t(i)]->setEnabled(false);
+        connect(op_size_[size_t(i)], &QRadioButton::clicked, this, &MainWindow::SizeClicked);
     }
     op_size_[0]->setChecked(true);
     ck_mount_ =
@@ -266,66 +288,76 @@ void MainWindow::BuildCropPanel() {
                          QStringLiteral("Mount for no-loss crop"), WideFont(kSmallPx), 0, true);
     ck_mount_->Box()->setToolTip(
         QStringLiteral("Mount image on background of selected ratio to avoid cropping."));
+    ck_mount_->setEnabled(false);
+    connect(ck_mount_->Box(), &QCheckBox::clicked, this, &MainWindow::MountClicked);
     lab_sel_color_ = MakeLabel(fr_ratio_, "LabSelColor", QRect(60, 152, 25, 21), QString(),
                                WideFont(kSmallPx), 0, 0xFFFFFF);
     lab_sel_color_->setFrameStyle(QFrame::Box | QFrame::Plain);
     lab_sel_color_->setToolTip(
         QStringLiteral("Click to select background color for mounted images."));
+    lab_sel_color_->setCursor(Qt::PointingHandCursor);
+    lab_sel_color_->installEventFilter(this);
+    lab_sel_color_->setEnabled(false);
     info_[4] = new InfoLabel(fr_ratio_, "LabInfo(4)", QRect(128, 152, 16, 14));
-    MakeLabel(fr_ratio_, "LabColortag", QRect(8, 172, 133, 17),
-              QStringLiteral("Mounting back color"), WideFont(kSmallPx), 0);
+    lab_colortag_ = MakeLabel(fr_ratio_, "LabColortag", QRect(8, 172, 133, 17),
+                              QStringLiteral("Mounting back color"), WideFont(kSmallPx), 0);
+    lab_colortag_->setEnabled(false);
     fr_ratio_->setEnabled(false);
 
-    auto* orient = MakeGroup(panel, "FrOrient", QRect(158, 32, 141, 201),
-                             QStringLiteral("Orientation:"), kFormBack);
-    orient->setToolTip(
+    fr_orient_ = MakeGroup(panel, "FrOrient", QRect(158, 32, 141, 201),
+                           QStringLiteral("Orientation:"), kFormBack);
+    fr_orient_->setToolTip(
         QStringLiteral("Image start position. Crop will be clipped from opposite sides."));
-    orient->setMouseTracking(true);
-    orient->installEventFilter(this);
-    auto* outline = new QFrame(orient);
+    fr_orient_->setMouseTracking(true);
+    fr_orient_->installEventFilter(this);
+    auto* outline = new QFrame(fr_orient_);
     outline->setObjectName(QStringLiteral("Shape1"));
     outline->setGeometry(32, 40, 73, 77);
     outline->setFrameStyle(QFrame::Box | QFrame::Plain);
-    auto* indicator = new QFrame(orient);
-    indicator->setObjectName(QStringLiteral("RectOrient"));
-    indicator->setGeometry(40, 48, 57, 61);
-    indicator->setFrameStyle(QFrame::Box | QFrame::Plain);
-    SetBackColor(indicator, 0xF0DCD8);
+    rect_orient_ = new QFrame(fr_orient_);
+    rect_orient_->setObjectName(QStringLiteral("RectOrient"));
+    rect_orient_->setGeometry(40, 48, 57, 61);
+    rect_orient_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    SetBackColor(rect_orient_, 0xF0DCD8);
     const QPoint dir_at[] = {{20, 24}, {100, 24}, {100, 120}, {20, 120}, {60, 72}};
     const char* const dir_tip[] = {
         "Keep upper left. Crop from lower right.", "Keep upper right. Crop from lower left.",
         "Keep lower right. Crop from upper left.", "Keep lower left. Crop from upper right.",
         "Center image when cropping."};
     for (int i = 0; i < 5; ++i) {
-        QRadioButton* option =
-            MakeOption(orient, Name("OpDir", i), dir_at[i], QString(QChar(u'a' + i)),
-                       QString::fromLatin1(dir_tip[i]));
-        if (i == 4) option->setChecked(true);
+        op_dir_[size_t(i)] = MakeOption(fr_orient_, Name("OpDir", i), dir_at[i],
+                                        QString(QChar(u'a' + i)), QString::fromLatin1(dir_tip[i]));
+        op_dir_[size_t(i)]->setEnabled(false);
+        connect(op_dir_[size_t(i)], &QRadioButton::clicked, this, [this, i] { DirClicked(i); });
     }
-    lab_manual_ = MakeLabel(orient, "LabManual", QRect(12, 144, 117, 17),
-                            QStringLiteral("Manual crop"), WideFont(kSmallPx), 0);
+    op_dir_[4]->setChecked(true);
+    lab_manual_ = MakeLabel(fr_orient_, "LabManual", QRect(12, 144, 117, 17),
+                            QStringLiteral("Manual crop"), WideFont(kSmallPx, true), 0x0000C0);
+    lab_manual_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lab_manual_->hide();
-    auto* ck_orient = new CaptionCheck(orient, "CkOrient", QRect(8, 162, 125, 34),
-                                       QStringLiteral("Include orientation in file name:"),
-                                       WideFont(kSmallPx), 0, true);
-    ck_orient->Box()->setChecked(true);
-    ck_orient->Box()->setToolTip(QStringLiteral("Add letter to filename to indicate orientation."));
-    orient->setEnabled(false);
+    ck_orient_ = new CaptionCheck(fr_orient_, "CkOrient", QRect(8, 162, 125, 34),
+                                  QStringLiteral("Include orientation in file name:"),
+                                  WideFont(kSmallPx), 0, true);
+    ck_orient_->Box()->setChecked(true);
+    ck_orient_->Box()->setToolTip(
+        QStringLiteral("Add letter to filename to indicate orientation."));
+    ck_orient_->setEnabled(false);
+    fr_orient_->setEnabled(false);
 }
 
 void MainWindow::BuildResizePanel() {
     auto* panel =
         MakeGroup(Client(), "FrResize1", QRect(212, 304, 309, 172), QString(), kPanelBack);
     panel->setFrameStyle(QFrame::NoFrame);
-    auto* resize = new QCheckBox(QStringLiteral("Perform Resize"), panel);
-    resize->setObjectName(QStringLiteral("CkResize"));
-    resize->setGeometry(8, 8, 133, 22);
-    resize->setFont(WideFont(kSmallPx, true));
-    resize->setToolTip(QStringLiteral("Apply Resize settings to image(s)."));
+    ck_resize_ = new QCheckBox(QStringLiteral("Perform Resize"), panel);
+    ck_resize_->setObjectName(QStringLiteral("CkResize"));
+    ck_resize_->setGeometry(8, 8, 133, 22);
+    ck_resize_->setFont(WideFont(kSmallPx, true));
+    ck_resize_->setToolTip(QStringLiteral("Apply Resize settings to image(s)."));
+    connect(ck_resize_, &QCheckBox::clicked, this, &MainWindow::ResizeClicked);
     info_[1] = new InfoLabel(panel, "LabInfo(1)", QRect(276, 12, 16, 14));
 
-    auto* sizes =
-        MakeGroup(panel, "FrRe1", QRect(8, 32, 290, 73), QStringLiteral("Size:"), kFormBack);
+    fr_re1_ = MakeGroup(panel, "FrRe1", QRect(8, 32, 290, 73), QStringLiteral("Size:"), kFormBack);
     const char* const size_caption[] = {"Mini-view", "EZ-view", "Desk-view"};
     const char* const size_tip[] = {"Good for email. Largest dimension - 260 pixels.",
                                     "Good for viewing. Largest dimension - 640 pixels.",
@@ -335,36 +367,39 @@ void MainWindow::BuildResizePanel() {
     const char* const label_text[] = {"260px", "640px", "800px"};
     for (int i = 0; i < 3; ++i) {
         op_resize_[size_t(i)] =
-            MakeOption(sizes, Name("OpResize", i), {x[i], 26}, QString::fromLatin1(size_caption[i]),
-                       QString::fromLatin1(size_tip[i]));
-        op_resize_[size_t(i)]->setAutoExclusive(false);  // none is selected at first
+            MakeOption(fr_re1_, Name("OpResize", i), {x[i], 26},
+                       QString::fromLatin1(size_caption[i]), QString::fromLatin1(size_tip[i]));
+        op_resize_[size_t(i)]->setEnabled(false);
         lab_sizes_[size_t(i)] = MakeLabel(
-            sizes, Name("LabSizes", i).toLatin1().constData(), QRect(label_x[i], 42, 65, 17),
+            fr_re1_, Name("LabSizes", i).toLatin1().constData(), QRect(label_x[i], 42, 65, 17),
             QString::fromLatin1(label_text[i]), WideFont(kSmallPx), 0);
-        lab_sizes_[size_t(i)]->setEnabled(false);
+        lab_sizes_[size_t(i)]->setEnabled(false);  // always shown greyed
     }
-    sizes->setEnabled(false);
+    fr_re1_->setEnabled(false);
 
-    auto* quality = MakeGroup(panel, "FrRe2", QRect(8, 106, 290, 53),
-                              QStringLiteral("Quality of detail:"), kFormBack);
-    MakeOption(quality, Name("OpResizeQuality", 0), {20, 26}, QStringLiteral("Standard"),
-               QStringLiteral("Render resized image with standard quality."))
-        ->setChecked(true);
-    MakeOption(quality, Name("OpResizeQuality", 1), {128, 26},
-               QStringLiteral("High (for enlarging)"),
-               QStringLiteral("Render resized image with high accuracy in details."));
-    quality->setEnabled(false);
+    fr_re2_ = MakeGroup(panel, "FrRe2", QRect(8, 106, 290, 53),
+                        QStringLiteral("Quality of detail:"), kFormBack);
+    op_quality_[0] =
+        MakeOption(fr_re2_, Name("OpResizeQuality", 0), {20, 26}, QStringLiteral("Standard"),
+                   QStringLiteral("Render resized image with standard quality."));
+    op_quality_[1] = MakeOption(
+        fr_re2_, Name("OpResizeQuality", 1), {128, 26}, QStringLiteral("High (for enlarging)"),
+        QStringLiteral("Render resized image with high accuracy in details."));
+    op_quality_[0]->setChecked(true);
+    for (QRadioButton* option : op_quality_) option->setEnabled(false);
+    fr_re2_->setEnabled(false);
 }
 
 void MainWindow::BuildStatusStrip() {
     auto* strip = MakeGroup(Client(), "FrStat", QRect(2, 484, 521, 25), QString(), kFormBack);
-    auto* path = new QLineEdit(strip);
-    path->setObjectName(QStringLiteral("TStat"));
-    path->setGeometry(12, 4, 385, 17);
-    path->setReadOnly(true);
-    path->setFrame(false);
-    MakeLabel(strip, "LabType", QRect(412, 0, 109, 21), QString(), WideFont(kSmallPx, true), 0)
-        ->setAlignment(Qt::AlignCenter);
+    t_stat_ = new QLineEdit(strip);
+    t_stat_->setObjectName(QStringLiteral("TStat"));
+    t_stat_->setGeometry(12, 4, 385, 17);
+    t_stat_->setReadOnly(true);
+    t_stat_->setFrame(false);
+    lab_type_ =
+        MakeLabel(strip, "LabType", QRect(412, 2, 105, 21), QString(), WideFont(kSmallPx, true), 0);
+    lab_type_->setAlignment(Qt::AlignCenter);
     // Hover reset areas just larger than the "?" labels they lie behind.
     for (int i = 0; i < 4; ++i) {
         QWidget* info = info_[size_t(i)];
@@ -375,8 +410,8 @@ void MainWindow::BuildStatusStrip() {
         back->installEventFilter(this);
         back->stackUnder(info);
     }
+    static const char* const keys[] = {"crop", "resize", "jpgqual", "procbut", "mount"};
     for (int i = 0; i < 5; ++i) {
-        static const char* const keys[] = {"crop", "resize", "jpgqual", "procbut", "mount"};
         InfoLabel* info = info_[size_t(i)];
         connect(info, &InfoLabel::Clicked, this, [this, info, i] {
             emit HelpRequested(QString::fromLatin1(keys[i]));
@@ -385,13 +420,16 @@ void MainWindow::BuildStatusStrip() {
     }
 }
 
+// ---- what the settings show --------------------------------------------------------------------
+
 void MainWindow::SetPresetLabel(int index, const std::string& text) {
     if (index >= 0 && index < 3) lab_sizes_[size_t(index)]->setText(QString::fromStdString(text));
 }
 
 void MainWindow::SetPresetTip(int index, const std::string& text) {
-    if (index >= 0 && index < 3)
+    if (index >= 0 && index < 3) {
         op_resize_[size_t(index)]->setToolTip(QString::fromStdString(text));
+    }
 }
 
 void MainWindow::SetCustomRatioCaption(const std::string& text) {
@@ -403,25 +441,305 @@ void MainWindow::EnableCustomRatioIfRatiosEnabled() {
     if (op_size_[0]->isEnabled()) op_size_[4]->setEnabled(true);
 }
 
+// ---- what the job reads and writes -------------------------------------------------------------
+
+options::OptionControls MainWindow::ReadControls() const {
+    options::OptionControls c;
+    c.CkCrop = ck_crop_->isChecked();
+    c.CkMount = ck_mount_->Box()->isChecked();
+    c.CkOrient = ck_orient_->Box()->isChecked();
+    c.CkResize = ck_resize_->isChecked();
+    const auto selected = [](const auto& options) {
+        int found = -1;
+        for (size_t i = 0; i < options.size(); ++i)
+            if (options[i]->isChecked()) found = int(i);
+        return found;
+    };
+    c.OpSize = std::max(0, selected(op_size_));
+    c.OpDir = std::max(0, selected(op_dir_));
+    c.OpResize = selected(op_resize_);
+    c.OpResizeQuality = std::max(0, selected(op_quality_));
+    c.OpType = std::max(0, selected(op_type_));
+    c.QList = q_list_->currentIndex();
+    c.TName = t_name_->text().toStdString();
+    return c;
+}
+
+void MainWindow::SelectSquareRatio() { op_size_[3]->setChecked(true); }
+
+void MainWindow::SetSizeDisplay(const std::string& wide, const std::string& high) {
+    t_wide_->setText(QString::fromStdString(wide));
+    t_high_->setText(QString::fromStdString(high));
+    label_x_->setText(wide.empty() && high.empty() ? QString() : QStringLiteral("X"));
+}
+
+void MainWindow::SetReport(const std::string& text) {
+    lab_report_->setText(QString::fromStdString(text));
+}
+
+void MainWindow::SetNewName(const std::string& text) {
+    lab_new_name_->setText(QString::fromStdString(text));
+}
+
 void MainWindow::SetSwatchColor(uint32_t color) { SetBackColor(lab_sel_color_, color); }
 bool MainWindow::MountTicked() const { return ck_mount_->Box()->isChecked(); }
 void MainWindow::SetManualLabelVisible(bool shown) { lab_manual_->setVisible(shown); }
 void MainWindow::SetMoverVisible(bool shown) { fr_mover_->setVisible(shown); }
+
+// ---- loading -----------------------------------------------------------------------------------
+
+void MainWindow::TakePath(const QString& path) {
+    const std::string p = path.toStdString();
+    const int kind = CheckPath(p);
+    if (kind > 0) LoadPath(p, kind);
+}
+
+int MainWindow::CheckPath(const std::string& path) {
+    t_wide_->clear();
+    t_high_->clear();
+    label_x_->clear();
+    lab_type_->clear();
+    lab_type_->setFrameStyle(QFrame::NoFrame);
+    const options::PathCheck check = options::CheckPathKind(path);
+    if (!check.type_label.empty()) {
+        lab_type_->setText(QString::fromStdString(check.type_label));
+        lab_type_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    }
+    if (!check.message.empty()) program_.Boxes().Inform(check.message);
+    return check.kind;
+}
+
+void MainWindow::LoadPath(const std::string& path, int kind) {
+    job_.reset();
+    program_.HideImageView();
+    QCoreApplication::processEvents();
+    t_stat_->setText(QString::fromStdString(path));
+    t_name_->clear();
+    lab_new_name_->clear();
+    lab_report_->clear();
+    b_proc_->SetEnabled(true);
+    program_.EnableUndo(false);
+    if (shell::FileExists(shell::gSoundPath)) shell::PlayDropSound(shell::gSoundPath);
+    program_.SetManualCrop(0);
+    job_ = std::make_shared<options::cOptions>(program_.Bridge(), program_.Box());
+    // The job may be replaced by events that run inside its own calls; keep this one alive.
+    const std::shared_ptr<options::cOptions> job = job_;
+    job->SetDropType(kind);
+    // A folder's pictures are worked on by every core; the outputs are the same as one by one.
+    job->SetJobs(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+    if (kind == options::kDropFile) {
+        job->SetOldFilePath(path);
+        job->LoadSettings();
+        const int32_t result = job->LoadPic();
+        if (result != 0) {
+            lab_report_->setText(QStringLiteral("Error loading file: Err. %1").arg(result));
+            if (job_ == job) job_.reset();
+            t_stat_->clear();
+            b_proc_->SetEnabled(false);
+            return;
+        }
+        job->ShowPic();
+        fr_name_->setEnabled(true);
+        t_name_->setEnabled(true);
+        Arrange(0);
+    } else {
+        fr_name_->setEnabled(false);
+        t_name_->setEnabled(false);
+        job->SetOldFolderPath(path);
+        job->LoadSettings();
+    }
+}
+
+// ---- enable rules and option handlers ----------------------------------------------------------
+
+void MainWindow::SetCropControls(bool enable) {
+    if (!enable) {
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 fr_ratio_, fr_orient_, ck_mount_, lab_sel_color_, lab_colortag_, ck_orient_})
+            w->setEnabled(false);
+        for (QRadioButton* o : op_size_) o->setEnabled(false);
+        for (QRadioButton* o : op_dir_) o->setEnabled(false);
+        if (job_) job_->SetCropEnabled(false);
+        return;
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{fr_ratio_, fr_orient_, ck_mount_,
+                                                      lab_sel_color_, lab_colortag_})
+        w->setEnabled(true);
+    for (int i = 0; i < 4; ++i) op_size_[size_t(i)]->setEnabled(true);
+    if (shell::gCropSmDim >= 1 && shell::gCropLgDim >= 1) op_size_[4]->setEnabled(true);
+    if (!MountTicked()) {
+        int selected = -1;
+        for (int i = 0; i < 5; ++i) {
+            op_dir_[size_t(i)]->setEnabled(true);
+            if (op_dir_[size_t(i)]->isChecked()) selected = i;
+        }
+        if (selected >= 0) DirClicked(selected);
+        ck_orient_->setEnabled(true);
+    } else {
+        for (QRadioButton* o : op_dir_) o->setEnabled(false);
+        ck_orient_->setEnabled(false);
+    }
+    if (job_) job_->SetCropEnabled(true);
+}
+
+void MainWindow::SetResizeControls(bool enable) {
+    for (QWidget* w : std::initializer_list<QWidget*>{fr_re1_, fr_re2_}) w->setEnabled(enable);
+    for (QRadioButton* o : op_quality_) o->setEnabled(enable);
+    for (QRadioButton* o : op_resize_) o->setEnabled(enable);
+    for (QWidget* w : std::initializer_list<QWidget*>{t_wide_, t_high_, label_x_})
+        w->setVisible(!enable);
+}
+
+void MainWindow::CropClicked() {
+    program_.SetManualCrop(0);
+    if (ck_crop_->isChecked()) {
+        SetCropControls(true);
+        if (job_) job_->SetCropEnabled(true);
+        return;
+    }
+    if (MountTicked()) {
+        ck_mount_->Box()->setChecked(false);
+        MountClicked();
+    }
+    if (job_) job_->SetMountEnabled(false);
+    SetCropControls(false);
+    if (job_) job_->SetCropEnabled(false);
+}
+
+void MainWindow::MountClicked() {
+    program_.SetManualCrop(0);
+    const bool mount = MountTicked();
+    if (job_) job_->SetMountEnabled(mount);
+    for (QRadioButton* o : op_dir_) o->setEnabled(!mount);
+    ck_orient_->setEnabled(!mount);
+}
+
+void MainWindow::ResizeClicked() {
+    const bool resize = ck_resize_->isChecked();
+    SetResizeControls(resize);
+    if (job_) job_->SetResizeEnabled(resize);
+}
+
+void MainWindow::ClearToolsIfAny() {
+    if (job_ && job_->CustomOps() > 0) {
+        const std::shared_ptr<options::cOptions> job = job_;
+        job->ClearCustomOps();
+        job->ShowPic();
+    }
+}
+
+void MainWindow::SizeClicked() {
+    if (job_) job_->UpdateRatio();
+    program_.SetManualCrop(0);
+    ClearToolsIfAny();
+}
+
+void MainWindow::DirClicked(int index) {
+    // The indicator sits in the corner of the outline the crop keeps, or in its middle.
+    static constexpr QPoint kIndicator[] = {{32, 40}, {48, 40}, {48, 56}, {32, 56}, {40, 48}};
+    if (index >= 0 && index < 5) rect_orient_->move(kIndicator[index]);
+    if (job_) job_->UpdateOrientation();
+    ClearToolsIfAny();
+    program_.SetManualCrop(0);
+}
+
+void MainWindow::TypeClicked() {
+    const bool jpg = !op_type_[1]->isChecked();
+    q_list_->setEnabled(jpg);
+    lab_jpg_->setEnabled(jpg);
+}
+
+void MainWindow::SwatchClicked() {
+    // The chooser opens at black, not at the colour in use.
+    const int32_t color = program_.PickColor(this, 0u);
+    if (color <= -1) return;
+    SetSwatchColor(static_cast<uint32_t>(color));
+    shell::gMountColor = static_cast<uint32_t>(color);
+    if (MountTicked() && job_) {
+        const std::shared_ptr<options::cOptions> job = job_;
+        job->UpdatePic();
+    }
+}
+
+// ---- the process button and the arrangement ----------------------------------------------------
+
+void MainWindow::Process() {
+    lab_report_->clear();
+    if (!job_ || job_->DropType() == options::kDropNone) return;
+    if (t_stat_->text().isEmpty() || busy_) return;
+    busy_ = true;
+    const std::shared_ptr<options::cOptions> job = job_;
+    job->ClearError();
+    im_wait_->show();
+    setCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+    job->ProcessPics();
+    im_wait_->hide();
+    unsetCursor();
+    if (const std::string& errors = job->ErrorText(); !errors.empty()) {
+        program_.Boxes().Inform("Processing errors on some files:\r\n" + errors);
+    }
+    busy_ = false;
+    program_.RunFinished();
+}
+
+void MainWindow::Arrange(int arrangement) {
+    ImageView* view = program_.FShow();
+    if (view == nullptr || !view->isVisible() || busy_) return;
+    busy_ = true;
+    const QScreen* screen = this->screen();
+    const double tx = shell::gTwipsX, ty = shell::gTwipsY;
+    options::ArrangeInput in{};
+    if (screen != nullptr) {
+        in.screen_width = screen->geometry().width() * tx;
+        in.screen_height = screen->geometry().height() * ty;
+    }
+    in.main_width = width() * tx;
+    in.main_height = height() * ty;
+    in.view_width = view->width() * tx;
+    in.tools_height = program_.FTools() != nullptr ? program_.FTools()->height() * ty : 0;
+    const options::ArrangeResult r = options::ArrangeWindows(arrangement, in);
+    move(options::TwipsToPixels(r.main_left, shell::gTwipsX),
+         options::TwipsToPixels(r.main_top, shell::gTwipsY));
+    // The view follows the main window from where it really went.
+    double view_left = 0, view_top = 0;
+    options::PlaceViewBy(arrangement, x() * tx, y() * ty, in, view_left, view_top);
+    view->move(options::TwipsToPixels(view_left, shell::gTwipsX),
+               options::TwipsToPixels(view_top, shell::gTwipsY));
+    busy_ = false;
+}
+
+// ---- events ------------------------------------------------------------------------------------
 
 void MainWindow::ResetInfoLabels() {
     for (InfoLabel* info : info_) info->ShowRest();
 }
 
 void MainWindow::HoverBarTo(int index) {
-    if (hover_bar_ >= 0 && hover_bar_ < 4)
+    if (hover_bar_ >= 0 && hover_bar_ < 4) {
         bar_[size_t(hover_bar_)]->SetLook(ImageBarButton::Look::kFlat);
+    }
     if (index >= 0 && index < 4) bar_[size_t(index)]->SetLook(ImageBarButton::Look::kBorder);
     hover_bar_ = index;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The window system's close (Alt+F4, the task bar) ends the program as the close button does.
     event->ignore();
     emit EndRequested();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    FormWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    // A visible image view follows the main window down to the task bar and back.
+    ImageView* view = program_.FShow();
+    if (view == nullptr || !view->isVisible()) return;
+    if (isMinimized()) {
+        view->showMinimized();
+    } else {
+        view->showNormal();
+    }
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
@@ -430,17 +748,31 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) {
-        const QString name = watched->objectName();
-        if (name == QLatin1String("Label4") || name == QLatin1String("Label5")) {
-            // The bar goes back to rest; which button glowed last is kept.
-            for (ImageBarButton* button : bar_) button->SetLook(ImageBarButton::Look::kFlat);
-        } else if (name.startsWith(QLatin1String("LabIBack("))) {
-            info_[size_t(name.mid(9, 1).toInt())]->ShowRest();
-        } else if (watched == Client() || name == QLatin1String("FrOrient") ||
-                   name == QLatin1String("FrRatio")) {
-            ResetInfoLabels();
+    switch (event->type()) {
+        case QEvent::MouseMove: {
+            const QString name = watched->objectName();
+            if (name == QLatin1String("Label4") || name == QLatin1String("Label5")) {
+                // The bar goes back to rest; which button glowed last is kept.
+                for (ImageBarButton* button : bar_) button->SetLook(ImageBarButton::Look::kFlat);
+            } else if (name.startsWith(QLatin1String("LabIBack("))) {
+                info_[size_t(name.mid(9, 1).toInt())]->ShowRest();
+            } else if (watched == Client() || watched == fr_orient_ || watched == fr_ratio_) {
+                ResetInfoLabels();
+            }
+            break;
         }
+        case QEvent::FocusIn:
+            if (watched == t_wide_ || watched == t_high_) ck_crop_->setFocus();
+            break;
+        case QEvent::MouseButtonRelease:
+            if (watched == lab_sel_color_ && lab_sel_color_->isEnabled() &&
+                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                SwatchClicked();
+                return true;
+            }
+            break;
+        default:
+            break;
     }
     return FormWindow::eventFilter(watched, event);
 }

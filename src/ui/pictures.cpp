@@ -224,6 +224,122 @@ QImage Wait() {
     return image;
 }
 
+QImage ToolIcon(int index) {
+    const QColor back = shell::ColorFromRef(0xF2E8E8);
+    QImage image = Canvas(24, 24, back);
+    QPainter p(&image);
+    Smooth(p);
+    const QPointF c(12, 12);
+    switch (index) {
+        case 0:    // lighten: a sun
+        case 1: {  // darken: the same sun, eclipsed
+            p.setPen(QPen(kFolder.darker(125), 1.6, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 8; ++i) {
+                QLineF ray = QLineF::fromPolar(10.5, i * 45.0).translated(c);
+                ray.setP1(c + (ray.p2() - c) * 0.72);
+                p.drawLine(ray);
+            }
+            p.setPen(QPen(kInk, 1.0));
+            p.setBrush(kFolder);
+            p.drawEllipse(c, 5.5, 5.5);
+            if (index == 1) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(70, 72, 100));
+                p.drawEllipse(QPointF(14, 11), 5.5, 5.5);
+            }
+            break;
+        }
+        case 2: {  // sharpen: a crisp black and white edge with a bright halo
+            p.setPen(QPen(kInk, 1.0));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(3.5, 3.5, 17, 17));
+            p.setPen(Qt::NoPen);
+            p.setBrush(kInk);
+            p.drawPolygon(QPolygonF({{3.5, 20.5}, {20.5, 3.5}, {20.5, 20.5}}));
+            p.setPen(QPen(kAccent, 1.4));
+            p.drawLine(QPointF(4.5, 19.5), QPointF(19.5, 4.5));
+            break;
+        }
+        case 3: {  // soften: the same edge, blurred into steps of grey
+            p.setPen(QPen(kInk, 1.0));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(3.5, 3.5, 17, 17));
+            for (int step = 0; step < 5; ++step) {
+                const qreal d = 6.0 - step * 2.0;
+                QColor grey = kInk.lighter(100 + (4 - step) * 35);
+                grey.setAlpha(90);
+                p.setPen(Qt::NoPen);
+                p.setBrush(grey);
+                p.drawPolygon(QPolygonF({{4 + d, 20}, {20, 4 + d}, {20, 20}}));
+            }
+            break;
+        }
+        case 4: {  // border: a picture inside a coloured band
+            p.setPen(Qt::NoPen);
+            p.setBrush(kAccent);
+            p.drawRect(QRectF(2, 4, 20, 16));
+            p.setBrush(QColor(150, 190, 235));
+            p.drawRect(QRectF(6, 8, 12, 8));
+            p.setBrush(QColor(92, 150, 92));
+            p.drawPolygon(QPolygonF({{6, 16}, {10, 11}, {13, 14}, {15, 12}, {18, 16}}));
+            break;
+        }
+        case 5: {  // frame: a raised bevel, light above and left, shadow below and right
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(232, 224, 214));
+            p.drawPolygon(QPolygonF({{2, 4}, {22, 4}, {17, 9}, {7, 9}, {7, 15}, {2, 20}}));
+            p.setBrush(QColor(120, 104, 92));
+            p.drawPolygon(QPolygonF({{22, 4}, {22, 20}, {2, 20}, {7, 15}, {17, 15}, {17, 9}}));
+            p.setBrush(QColor(150, 190, 235));
+            p.drawRect(QRectF(7, 9, 10, 6));
+            break;
+        }
+        default: {  // text: a capital letter with a caret
+            p.setFont(SansFont(19, true));
+            p.setPen(kInk);
+            p.drawText(QRect(0, 0, 20, 24), Qt::AlignCenter, QStringLiteral("A"));
+            p.setPen(QPen(kAccent, 1.5));
+            p.drawLine(QPointF(20.5, 5), QPointF(20.5, 19));
+            break;
+        }
+    }
+    return image;
+}
+
+QImage MoveIcon(int index) {
+    QImage image = Canvas(23, 23, kBack);
+    QPainter p(&image);
+    Smooth(p);
+    // Two windows: the main window drawn plain, the image view with a picture in it.
+    const auto window = [&p](const QRectF& r, bool view) {
+        p.setPen(QPen(kInk, 1.0));
+        p.setBrush(kPaper);
+        p.drawRect(r);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kStrip);
+        p.drawRect(QRectF(r.left() + 0.5, r.top() + 0.5, r.width() - 1, 2.5));
+        if (view) {
+            p.setBrush(QColor(150, 190, 235));
+            p.drawRect(r.adjusted(2, 4, -2, -2));
+        }
+    };
+    switch (index) {
+        case 0:
+            window(QRectF(1.5, 5.5, 9, 12), false);
+            window(QRectF(11.5, 5.5, 9, 12), true);
+            break;
+        case 1:
+            window(QRectF(5.5, 1.5, 12, 9), false);
+            window(QRectF(5.5, 11.5, 12, 9), true);
+            break;
+        default:
+            window(QRectF(1.5, 1.5, 12, 11), false);
+            window(QRectF(8.5, 9.5, 12, 11), true);
+            break;
+    }
+    return image;
+}
+
 QImage CaptionButton(int width, int height, const QString& caption) {
     QImage image = Canvas(width, height, kBack);
     QPainter p(&image);

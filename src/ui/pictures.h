@@ -21,6 +21,11 @@ QImage BarIcon(int index);
 // The 75 x 75 drop chute and the 23 x 28 wait picture.
 QImage Chute();
 QImage Wait();
+// The image view's seven 24 x 24 tool pictures: 0 lighten, 1 darken, 2 sharpen, 3 soften,
+// 4 border, 5 frame, 6 text.
+QImage ToolIcon(int index);
+// The 23 x 23 arrangement buttons: 0 side by side, 1 one above the other, 2 cascade.
+QImage MoveIcon(int index);
 // A captioned push button of the given size.
 QImage CaptionButton(int width, int height, const QString& caption);
 

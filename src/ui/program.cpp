@@ -50,22 +50,22 @@ bool Program::StartProgram() {
     // The colour chooser's custom colours are one table for this run, black at the start.
     shell::ResetCustomColors();
 
-    f1_ = std::make_unique<MainWindow>(hook_.get());
-    shell::gMountColor = 0xFFFFFF;
+    f1_ = std::make_unique<MainWindow>(hook_.get(), *this);
     if (parts_.boxes == nullptr) {
         own_boxes_ = std::make_unique<shell::QtMessageBoxes>(f1_.get());
         parts_.boxes = own_boxes_.get();
     }
     help_ = std::make_unique<shell::HelpWindows>();
-    connect(f1_.get(), &MainWindow::EndRequested, this, &Program::EndProgram, Qt::QueuedConnection);
+    connect(f1_.get(), &MainWindow::EndRequested, this, &Program::RequestEnd, Qt::QueuedConnection);
+    connect(this, &Program::PathDelivered, f1_.get(), &MainWindow::TakePath);
     // The load buttons: a cancelled picker gives an empty path and nothing happens.
     connect(f1_.get(), &MainWindow::FileRequested, this, [this] {
         const std::string path = shell::BrowseForFile(f1_.get(), "Select image file");
-        if (!path.empty()) emit PathDelivered(QString::fromStdString(path));
+        if (!path.empty()) f1_->TakePath(QString::fromStdString(path));
     });
     connect(f1_.get(), &MainWindow::FolderRequested, this, [this] {
         const std::string path = shell::BrowseForFolder("Select folder for processing:", f1_.get());
-        if (!path.empty()) emit PathDelivered(QString::fromStdString(path));
+        if (!path.empty()) f1_->TakePath(QString::fromStdString(path));
     });
     connect(f1_.get(), &MainWindow::SettingsRequested, this, &Program::OpenSettings);
     connect(f1_.get(), &MainWindow::HelpRequested, this,
@@ -83,7 +83,21 @@ bool Program::StartProgram() {
         f1_->move(area.center() - QPoint(f1_->width() / 2, f1_->height() / 2));
     }
     f1_->show();
-    fshow_ = std::make_unique<ImageView>(hook_.get());
+    ImageViewActions actions;
+    actions.set_manual_crop = [this](int32_t mode) { SetManualCrop(mode); };
+    actions.set_mount_color = [this](int64_t color) { SetMountColor(color); };
+    actions.help = [this] { ShowHelp(fshow_.get(), QStringLiteral("tools")); };
+    actions.tool = [this](int index) {
+        const std::shared_ptr<options::cOptions> job = f1_ ? f1_->Job() : nullptr;
+        if (job && index >= 0 && index <= 3) job->DoAction(index);
+    };
+    actions.undo = [this] {
+        const std::shared_ptr<options::cOptions> job = f1_ ? f1_->Job() : nullptr;
+        if (!job) return;
+        job->RemoveLastAction();
+        if (job->Backups() == 0) EnableUndo(false);
+    };
+    fshow_ = std::make_unique<ImageView>(hook_.get(), box_, std::move(actions));
     shell::gMountColor = 0xFFFFFF;
     ftools_ = std::make_unique<ToolDialog>(hook_.get());
     running_ = true;
@@ -116,11 +130,28 @@ void Program::EndProgram() {
         fshow_->hide();
     }
     fshow_.reset();
-    if (f1_) f1_->hide();
+    if (f1_) {
+        f1_->hide();
+        f1_->ReleaseJob();
+    }
     own_boxes_.reset();
     f1_.reset();
     hook_.reset();
     emit Ended();
+}
+
+void Program::RequestEnd() {
+    if (f1_ && f1_->Busy()) {
+        // The run sees this through the bridge, finishes what it began and returns; the end
+        // follows then.
+        end_requested_ = true;
+        return;
+    }
+    EndProgram();
+}
+
+void Program::RunFinished() {
+    if (end_requested_) QTimer::singleShot(0, this, &Program::EndProgram);
 }
 
 void Program::SetTopmost(QWidget* window) { parts_.stacking->SetTopmost(window); }
@@ -160,6 +191,10 @@ void Program::SetMountColor(int64_t color) {
     if (color < 0 || color > 0xFFFFFF) return;
     if (f1_) f1_->SetSwatchColor(static_cast<uint32_t>(color));
     shell::gMountColor = static_cast<uint32_t>(color);
+    if (f1_ && f1_->MountTicked() && f1_->Job()) {
+        const std::shared_ptr<options::cOptions> job = f1_->Job();
+        job->UpdatePic();
+    }
 }
 
 void Program::SetManualCrop(int32_t mode) {
@@ -194,9 +229,10 @@ void Program::RaiseMainWindow() {
 
 void Program::DeliverPaths() {
     if (!running_) return;
-    // A dialog that waits for the user (a message box, a picker, the colour chooser) runs its own
-    // event loop; taking a path in under it would change the job behind the user's back.
-    if (QApplication::activeModalWidget() != nullptr) {
+    // A dialog that waits for the user (a message box, a picker, the colour chooser) and a run
+    // both let events through; taking a path in under them would change the job behind the
+    // user's back.
+    if (QApplication::activeModalWidget() != nullptr || (f1_ && f1_->Busy())) {
         QTimer::singleShot(kDeliveryRetryMs, this, &Program::DeliverPaths);
         return;
     }

@@ -16,10 +16,12 @@
 #include <string>
 
 #include "controls/c_subclass.h"
+#include "options/job_windows.h"
 #include "shell/help_viewer.h"
 #include "shell/message_box.h"
 #include "shell/qt_settings_store.h"
 #include "ui/image_view.h"
+#include "ui/job_bridge.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
 #include "ui/window_stack.h"
@@ -54,6 +56,12 @@ public:
     bool StartProgram();
     // The one orderly way out; does nothing the second time.
     void EndProgram();
+    // The close button or the window system's close: the end at once, or, during a run, once
+    // the run has finished the pictures it began.
+    void RequestEnd();
+    bool EndRequested() const { return end_requested_; }
+    // The main window's run is over.
+    void RunFinished();
     bool Running() const { return running_; }
 
     controls::CSubclass* Hook() const { return hook_.get(); }
@@ -62,6 +70,10 @@ public:
     SettingsDialog* FSets() const { return fsets_.get(); }
     ToolDialog* FTools() const { return ftools_.get(); }
     shell::HelpWindows* Help() const { return help_.get(); }
+    // What the jobs draw into and talk to; both outlive every job.
+    options::JobWindows& Bridge() { return bridge_; }
+    options::PictureBox& Box() { return box_; }
+    shell::MessageBoxes& Boxes() { return *parts_.boxes; }
 
     // ---- helpers the windows share ----------------------------------------------------------
     void SetTopmost(QWidget* window);
@@ -98,6 +110,8 @@ private:
 
     Parts parts_;
     std::unique_ptr<controls::CSubclass> hook_;
+    options::PictureBox box_;
+    JobBridge bridge_{*this};
     std::unique_ptr<shell::QtSettingsStore> own_store_;
     std::unique_ptr<X11Stacking> own_stacking_;
     std::unique_ptr<shell::MessageBoxes> own_boxes_;
@@ -111,6 +125,7 @@ private:
     bool running_ = false;
     bool ended_ = false;
     bool graphics_started_ = false;
+    bool end_requested_ = false;
     QStringList waiting_paths_;
 };
 

@@ -1,13 +1,17 @@
-// pictorra-screenshots: builds the program's windows as a start-up does, opens each one a person
-// would open, and writes a picture of every window and of the whole screen into a folder, so that
-// the windows can be looked at without clicking through them. `make screenshots` runs it under
-// Xvfb at scale 1 and 1.5.
+// pictorra-screenshots: builds the program's windows as a start-up does, goes through what a
+// person would do (a photo with a crop, a dragged crop box, a folder, the settings, the help) and
+// writes a picture of each window and of the whole screen into a folder, so that the windows can
+// be looked at without clicking through them. `make screenshots` runs it under Xvfb at scale 1
+// and 1.5.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QMouseEvent>
+#include <QRadioButton>
 #include <QScreen>
 #include <QThread>
-#include <QTimer>
 #include <cstdio>
+#include <filesystem>
 
 #include "shell/program_folder.h"
 #include "ui/pictures.h"
@@ -30,11 +34,31 @@ bool Save(QWidget* window, const QString& folder, const QString& name, const QSt
     return ok;
 }
 
-bool SaveScreen(const QString& folder, const QString& suffix) {
-    const QString path = folder + "/screen" + suffix + ".png";
+bool SaveScreen(const QString& folder, const QString& name, const QString& suffix) {
+    const QString path = folder + "/" + name + suffix + ".png";
     const bool ok = QApplication::primaryScreen()->grabWindow(0).save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
+}
+
+void Mouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButton button,
+           Qt::MouseButtons held) {
+    QMouseEvent event(type, at, target->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// The smallest photo of the shared test photos, or "" when there are none.
+std::string SamplePhoto(const std::string& folder) {
+    std::error_code error;
+    std::string best;
+    std::uintmax_t best_size = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".jpg" && ext != ".JPG" && ext != ".jpeg") continue;
+        const std::uintmax_t size = entry.file_size(error);
+        if (best.empty() || size < best_size) best = entry.path().string(), best_size = size;
+    }
+    return best;
 }
 
 }  // namespace
@@ -42,41 +66,68 @@ bool SaveScreen(const QString& folder, const QString& suffix) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pictorra"));
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: pictorra-screenshots FOLDER\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: pictorra-screenshots OUTPUT_FOLDER PHOTO_FOLDER\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
+    const std::string photos = argv[2];
     QDir().mkpath(folder);
-    const QString suffix = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
-                               ? QStringLiteral("@") + qEnvironmentVariable("QT_SCALE_FACTOR")
-                               : QString();
+    const QString suffix = QStringLiteral("@") + qEnvironmentVariable("QT_SCALE_FACTOR", "1");
 
     pictorra::ui::Program::Parts parts;
     parts.program_folder = pictorra::shell::ProgramFolder();
     pictorra::ui::Program program(std::move(parts));
     if (!program.StartProgram()) return 1;
+    pictorra::ui::MainWindow* f1 = program.F1();
     bool ok = true;
     Settle();
-    ok &= Save(program.F1(), folder, "main", suffix);
+    ok &= Save(f1, folder, "main-empty", suffix);
 
     program.OpenSettings();
-    program.FSets()->move(program.F1()->geometry().topRight() + QPoint(12, 0));
+    program.FSets()->move(f1->geometry().topRight() + QPoint(12, 0));
     Settle();
     ok &= Save(program.FSets(), folder, "settings", suffix);
+    program.FSets()->hide();
 
-    program.FShow()->move(program.F1()->geometry().bottomLeft() + QPoint(0, 12));
-    program.FShow()->show();
-    program.FTools()->move(program.FShow()->geometry().topRight() + QPoint(12, 0));
+    // A photo, cropped to 4 x 6, with the crop box dragged by hand.
+    if (const std::string photo = SamplePhoto(photos); !photo.empty()) {
+        f1->findChild<QCheckBox*>(QStringLiteral("CkCrop"))->click();
+        f1->findChild<QRadioButton*>(QStringLiteral("OpSize(1)"))->click();
+        f1->findChild<QCheckBox*>(QStringLiteral("CkResize"))->click();
+        f1->findChild<QRadioButton*>(QStringLiteral("OpResize(1)"))->click();
+        f1->TakePath(QString::fromStdString(photo));
+        Settle();
+        QWidget* pic = program.FShow()->findChild<QWidget*>(QStringLiteral("Pic1"));
+        const pictorra::options::CropBox box = program.Box().crop;
+        // The left (or top) edge, dragged 10 pixels towards the picture's own edge.
+        const bool sideways = box.Width < program.Box().ScaleWidth;
+        const QPointF edge = sideways ? QPointF(box.Left, box.Top + box.Height / 2)
+                                      : QPointF(box.Left + box.Width / 2, box.Top);
+        const QPointF to = edge - (sideways ? QPointF(10, 0) : QPointF(0, 10));
+        Mouse(pic, QEvent::MouseMove, edge, Qt::NoButton, Qt::NoButton);
+        Mouse(pic, QEvent::MouseButtonPress, edge, Qt::LeftButton, Qt::LeftButton);
+        Mouse(pic, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+        Mouse(pic, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+        Settle();
+        ok &= Save(f1, folder, "main-photo", suffix);
+        ok &= Save(program.FShow(), folder, "imageview", suffix);
+        ok &= SaveScreen(folder, "screen-photo", suffix);
+    }
+
+    program.FTools()->move(f1->geometry().bottomLeft() + QPoint(0, 12));
     program.FTools()->show();
     Settle();
-    ok &= Save(program.FShow(), folder, "imageview", suffix);
     ok &= Save(program.FTools(), folder, "tools", suffix);
+    program.FTools()->hide();
 
-    program.ShowHelp(program.F1(), QStringLiteral("crop"));
+    f1->TakePath(QString::fromStdString(photos));
+    Settle();
+    ok &= Save(f1, folder, "main-folder", suffix);
+
+    program.ShowHelp(f1, QStringLiteral("crop"));
     Settle();
     ok &= Save(program.Help()->Viewer(), folder, "help", suffix);
-    ok &= SaveScreen(folder, suffix);
     program.EndProgram();
     return ok ? 0 : 1;
 }

@@ -165,9 +165,10 @@ TEST_F(JobTest, PreviewSizesAndPlacement) {
     job->ShowPic();
     EXPECT_TRUE(windows.placement.keep_position);
     windows.view_visible = false;
-    shell::gViewLeft = 7, shell::gViewTop = 9;
+    // Remembered in twips, placed in pixels.
+    shell::gViewLeft = 105, shell::gViewTop = 1687;
     job->ShowPic();
-    EXPECT_EQ(std::pair(windows.placement.left, windows.placement.top), std::pair(7, 9));
+    EXPECT_EQ(std::pair(windows.placement.left, windows.placement.top), std::pair(7, 112));
 }
 
 // Choosing an orientation moves the crop box over the preview; centred, the odd pixel left over
