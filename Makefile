@@ -35,6 +35,7 @@ bench: deps
 	$(CONFIGURE) -B $(BUILD)-bench -DPICTORRA_BENCH=ON -DPICTORRA_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	$(BUILD)-bench/bench/pictorra_bench --benchmark_counters_tabular=true
+	XDG_CONFIG_HOME=$$(mktemp -d) $(BUILD)-bench/bench/pictorra_ui_bench
 
 sanitize: deps
 	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTORRA_SANITIZE=ON -DPICTORRA_WERROR=ON
