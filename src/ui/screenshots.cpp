@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QThread>
 #include <cstdio>
-#include <filesystem>
 
 #include "shell/program_folder.h"
 #include "ui/pictures.h"
@@ -47,31 +46,17 @@ void Mouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButton butto
     QApplication::sendEvent(target, &event);
 }
 
-// The smallest photo of the shared test photos, or "" when there are none.
-std::string SamplePhoto(const std::string& folder) {
-    std::error_code error;
-    std::string best;
-    std::uintmax_t best_size = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string ext = entry.path().extension().string();
-        if (ext != ".jpg" && ext != ".JPG" && ext != ".jpeg") continue;
-        const std::uintmax_t size = entry.file_size(error);
-        if (best.empty() || size < best_size) best = entry.path().string(), best_size = size;
-    }
-    return best;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pictorra"));
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: pictorra-screenshots OUTPUT_FOLDER PHOTO_FOLDER\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: pictorra-screenshots OUTPUT_FOLDER PHOTO FOLDER\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const std::string photos = argv[2];
+    const std::string photo = argv[2], photos = argv[3];
     QDir().mkpath(folder);
     const QString suffix = QStringLiteral("@") + qEnvironmentVariable("QT_SCALE_FACTOR", "1");
 
@@ -91,7 +76,7 @@ int main(int argc, char* argv[]) {
     program.FSets()->hide();
 
     // A photo, cropped to 4 x 6, with the crop box dragged by hand.
-    if (const std::string photo = SamplePhoto(photos); !photo.empty()) {
+    {
         f1->findChild<QCheckBox*>(QStringLiteral("CkCrop"))->click();
         f1->findChild<QRadioButton*>(QStringLiteral("OpSize(1)"))->click();
         f1->findChild<QCheckBox*>(QStringLiteral("CkResize"))->click();
