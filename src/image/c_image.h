@@ -193,4 +193,17 @@ private:
     std::unique_ptr<uint8_t, FreeBits> bits_;
 };
 
+// ---- text: the size of a caption ----------------------------------
+
+// The size in pixels DrawText's text takes with the same arguments: the widest line's pen
+// advance (rounded up to whole pixels) by the number of lines times the cell height. Glyphs
+// may reach a little past the width (overhangs such as an italic tail), never above or below
+// their lines' cells. {0, 0} for an empty text or when no face can be found.
+struct TextExtent {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+TextExtent MeasureText(const std::string& sText, const std::string& sFontName, bool IfBold,
+                       int32_t FontH, int32_t FontW);
+
 }  // namespace pictorra::image

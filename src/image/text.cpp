@@ -28,6 +28,9 @@
 //     (synthetic bold, combining marks) blend one after the other.
 //   * Every character is drawn as typed: '&' is a plain character, not a mnemonic marker.
 //
+// Measuring (MeasureText) walks the same faces, sizes and pen advances without drawing, so the
+// size it gives is the pen's travel over the widest line and the cells of all lines.
+//
 // Threads: every call has its own FT_Library and faces. fontconfig is used through
 // FcConfigReference/FcConfigDestroy, which its documentation gives as the thread-safe way to
 // use the current configuration; our own queries are additionally serialised by one mutex (a
@@ -47,6 +50,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -440,6 +444,78 @@ struct Layout {
     int64_t max_overhang = 0;      // pixels: no glyph reaches this far left of its origin
 };
 
+// What drawing and measuring share: the faces at their em sizes and the cell. The library is
+// declared before the faces so that they are released first.
+struct PreparedText {
+    FtLibrary library;
+    Layout layout;
+    std::optional<FaceSet> faces;
+
+    // False when no face can be found or opened for the name and weight.
+    bool Prepare(const std::string& font_name, bool bold, int32_t FontH, int32_t FontW) {
+        // fontconfig wants UTF-8 names.
+        const std::string family = text_detail::EncodeUtf8(text_detail::DecodeUtf8(font_name));
+        const std::optional<FontChoice> choice = MatchFont(family, bold, 0);
+        if (!choice || library.get() == nullptr) return false;
+        std::optional<Face> primary = OpenFace(library.get(), *choice);
+        if (!primary) return false;
+
+        FT_Face ft = primary->face.get();
+        const auto [ascent_units, descent_units] = VerticalExtent(ft);
+        layout.cell =
+            text_detail::ComputeCellMetrics(FontH, ascent_units, descent_units, ft->units_per_EM);
+        const double em_x = text_detail::ComputeEmX(FontW, layout.cell.em,
+                                                    AverageCharWidth(*primary), ft->units_per_EM);
+        // Synthetic bold: strokes grow by a 24th of the em, at least one pixel, in whole pixels.
+        layout.embolden_strength =
+            static_cast<FT_Pos>(std::max<int64_t>(1, std::llrint(em_x / 24))) * 64;
+        layout.max_overhang =
+            2 * static_cast<int64_t>(std::ceil(std::max(em_x, layout.cell.em))) + 2;
+
+        faces.emplace(library.get(), family, bold, static_cast<FT_F26Dot6>(std::llrint(em_x * 64)),
+                      static_cast<FT_F26Dot6>(std::llrint(layout.cell.em * 64)));
+        return faces->AddPrimary(std::move(*primary));
+    }
+};
+
+// Calls line(text, index) for every line in order until it returns false. Lines break only at
+// "\r\n", "\n" and "\r"; a break at the very end leaves an empty last line.
+template <typename LineFn>
+void ForEachLine(std::u32string_view all, LineFn&& line) {
+    size_t start = 0;
+    for (int64_t index = 0;; ++index) {
+        size_t end = start;
+        while (end < all.size() && all[end] != U'\n' && all[end] != U'\r') ++end;
+        if (!line(all.substr(start, end - start), index) || end >= all.size()) return;
+        start =
+            end + ((all[end] == U'\r' && end + 1 < all.size() && all[end + 1] == U'\n') ? 2 : 1);
+    }
+}
+
+// One character's glyph loaded into its face's slot: the outline already widened for synthetic
+// bold, and the pen advance (26.6) including that widening.
+struct LoadedGlyph {
+    FT_GlyphSlot slot = nullptr;
+    FT_Pos advance = 0;
+    bool outline = false;
+};
+
+// Nothing for control characters and for glyphs that do not load: they take no room either.
+std::optional<LoadedGlyph> LoadGlyph(char32_t cp, const Layout& layout, FaceSet& faces) {
+    if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return std::nullopt;
+    const auto [face, glyph] = faces.Lookup(cp);
+    FT_Face ft = face->face.get();
+    if (FT_Load_Glyph(ft, glyph, kLoadFlags) != 0) return std::nullopt;
+    LoadedGlyph loaded{ft->glyph, ft->glyph->advance.x,
+                       ft->glyph->format == FT_GLYPH_FORMAT_OUTLINE};
+    if (loaded.outline && face->embolden) {
+        // Widens the strokes by the strength, keeping the left edge.
+        FT_Outline_EmboldenXY(&loaded.slot->outline, layout.embolden_strength, 0);
+        loaded.advance += layout.embolden_strength;
+    }
+    return loaded;
+}
+
 void DrawLine(std::u32string_view line, int64_t x, int64_t line_top, const Layout& layout,
               FaceSet& faces, FT_Library library, SpanTarget target) {
     const int64_t height = target.view.height, width = target.view.width;
@@ -460,67 +536,65 @@ void DrawLine(std::u32string_view line, int64_t x, int64_t line_top, const Layou
     const int64_t pen_limit = (width + layout.max_overhang) * 64;
     for (const char32_t cp : line) {
         if (pen > pen_limit) break;  // everything further right is off the picture
-        if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) continue;  // control characters
-        const auto [face, glyph] = faces.Lookup(cp);
-        FT_Face ft = face->face.get();
-        if (FT_Load_Glyph(ft, glyph, kLoadFlags) != 0) continue;
-        FT_GlyphSlot slot = ft->glyph;
-        FT_Pos advance = slot->advance.x;
-        if (slot->format != FT_GLYPH_FORMAT_OUTLINE) {
-            pen += advance;
-            continue;
+        const std::optional<LoadedGlyph> glyph = LoadGlyph(cp, layout, faces);
+        if (!glyph) continue;
+        if (glyph->outline) {
+            FT_Outline& outline = glyph->slot->outline;
+            const int64_t base_x = pen >> 6;  // floor
+            FT_Outline_Translate(&outline, static_cast<FT_Pos>(pen - base_x * 64), 0);
+            target.base_x = base_x;
+            params.clip_box.xMin =
+                static_cast<FT_Pos>(std::clamp<int64_t>(-base_x, -kSpanLimit, kSpanLimit));
+            params.clip_box.xMax =
+                static_cast<FT_Pos>(std::clamp<int64_t>(width - base_x, -kSpanLimit, kSpanLimit));
+            if (params.clip_box.xMin < params.clip_box.xMax) {
+                FT_Outline_Render(library, &outline, &params);
+            }
         }
-        if (face->embolden) {
-            // Widens the strokes by the strength, keeping the left edge.
-            FT_Outline_EmboldenXY(&slot->outline, layout.embolden_strength, 0);
-            advance += layout.embolden_strength;
-        }
-        const int64_t base_x = pen >> 6;  // floor
-        FT_Outline_Translate(&slot->outline, static_cast<FT_Pos>(pen - base_x * 64), 0);
-        target.base_x = base_x;
-        params.clip_box.xMin =
-            static_cast<FT_Pos>(std::clamp<int64_t>(-base_x, -kSpanLimit, kSpanLimit));
-        params.clip_box.xMax =
-            static_cast<FT_Pos>(std::clamp<int64_t>(width - base_x, -kSpanLimit, kSpanLimit));
-        if (params.clip_box.xMin < params.clip_box.xMax) {
-            FT_Outline_Render(library, &slot->outline, &params);
-        }
-        pen += advance;
+        pen += glyph->advance;
     }
 }
 
+// The pen advance of a whole line in 26.6, as DrawLine moves it (without its stop at the
+// picture's right edge).
+int64_t LineAdvance(std::u32string_view line, const Layout& layout, FaceSet& faces) {
+    int64_t pen = 0;
+    for (const char32_t cp : line) {
+        if (const std::optional<LoadedGlyph> glyph = LoadGlyph(cp, layout, faces)) {
+            pen += glyph->advance;
+        }
+    }
+    return pen;
+}
+
 }  // namespace
+
+TextExtent MeasureText(const std::string& sText, const std::string& sFontName, bool IfBold,
+                       int32_t FontH, int32_t FontW) {
+    if (sText.empty()) return {};
+    PreparedText prepared;
+    if (!prepared.Prepare(sFontName, IfBold, FontH, FontW)) return {};
+    const std::u32string text = text_detail::DecodeUtf8(sText);
+    int64_t widest = 0, lines = 0;
+    ForEachLine(text, [&](std::u32string_view line, int64_t) {
+        widest = std::max(widest, LineAdvance(line, prepared.layout, *prepared.faces));
+        ++lines;
+        return true;
+    });
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    TextExtent extent;
+    extent.width = static_cast<int32_t>(std::min((widest + 63) / 64, kMax));
+    extent.height = static_cast<int32_t>(std::min(lines * prepared.layout.cell.Cell(), kMax));
+    return extent;
+}
 
 void cImage::DrawText(const std::string& sText, const std::string& sFontName, bool IfBold,
                       int32_t XPt, int32_t YPt, int32_t FontH, int32_t FontW, uint32_t LTextCol) {
     const PixelView view = View();
     if (view.empty() || sText.empty()) return;
+    PreparedText prepared;
+    if (!prepared.Prepare(sFontName, IfBold, FontH, FontW)) return;
     const std::u32string text = text_detail::DecodeUtf8(sText);
-    // fontconfig wants UTF-8 names.
-    const std::string family = text_detail::EncodeUtf8(text_detail::DecodeUtf8(sFontName));
-
-    const std::optional<FontChoice> choice = MatchFont(family, IfBold, 0);
-    if (!choice) return;
-    const FtLibrary library;  // declared before the faces: they must go first
-    if (library.get() == nullptr) return;
-    std::optional<Face> primary = OpenFace(library.get(), *choice);
-    if (!primary) return;
-
-    FT_Face ft = primary->face.get();
-    const auto [ascent_units, descent_units] = VerticalExtent(ft);
-    Layout layout;
-    layout.cell =
-        text_detail::ComputeCellMetrics(FontH, ascent_units, descent_units, ft->units_per_EM);
-    const double em_x = text_detail::ComputeEmX(FontW, layout.cell.em, AverageCharWidth(*primary),
-                                                ft->units_per_EM);
-    // Synthetic bold: strokes grow by a 24th of the em, at least one pixel, in whole pixels.
-    layout.embolden_strength =
-        static_cast<FT_Pos>(std::max<int64_t>(1, std::llrint(em_x / 24))) * 64;
-    layout.max_overhang = 2 * static_cast<int64_t>(std::ceil(std::max(em_x, layout.cell.em))) + 2;
-
-    FaceSet faces(library.get(), family, IfBold, static_cast<FT_F26Dot6>(std::llrint(em_x * 64)),
-                  static_cast<FT_F26Dot6>(std::llrint(layout.cell.em * 64)));
-    if (!faces.AddPrimary(std::move(*primary))) return;
 
     SpanTarget target;
     target.view = view;
@@ -528,22 +602,16 @@ void cImage::DrawText(const std::string& sText, const std::string& sFontName, bo
     target.green = static_cast<uint8_t>((LTextCol >> 8) & 0xFF);
     target.blue = static_cast<uint8_t>((LTextCol >> 16) & 0xFF);
 
-    const std::u32string_view all(text);
-    const int64_t cell = layout.cell.Cell();
-    int64_t line_top = YPt;
-    size_t start = 0;
-    while (line_top < view.height) {
-        size_t end = start;
-        while (end < all.size() && all[end] != U'\n' && all[end] != U'\r') ++end;
+    const int64_t cell = prepared.layout.cell.Cell();
+    ForEachLine(text, [&](std::u32string_view line, int64_t index) {
+        const int64_t line_top = int64_t{YPt} + index * cell;
+        if (line_top >= view.height) return false;  // this line and the rest are below the picture
         if (line_top + cell > 0) {
-            DrawLine(all.substr(start, end - start), XPt, line_top, layout, faces, library.get(),
+            DrawLine(line, XPt, line_top, prepared.layout, *prepared.faces, prepared.library.get(),
                      target);
         }
-        if (end >= all.size()) break;
-        start =
-            end + ((all[end] == U'\r' && end + 1 < all.size() && all[end + 1] == U'\n') ? 2 : 1);
-        line_top += cell;
-    }
+        return true;
+    });
 }
 
 }  // namespace pictorra::image

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "image/c_image.h"
 #include "test_support.h"
@@ -12,6 +13,8 @@
 namespace {
 
 using pictorra::image::cImage;
+using pictorra::image::MeasureText;
+using pictorra::image::TextExtent;
 using namespace pictorra::test;
 
 cImage Plain(int w, int h) { return Uniform(w, h, {255, 255, 255}); }
@@ -170,6 +173,72 @@ TEST(DrawText, HostileArgumentsAreSafe) {
     cImage().DrawText("Text", "Arial", false, 0, 0, 20, 0, 0);  // no picture: nothing to draw on
     const cImage before = Noise(20, 20, 3);
     for (const Text& t : unseen) EXPECT_EQ(Changed(before, Drawn(before, t)).count, 0) << t.text;
+}
+
+TextExtent Measured(const Text& t) {
+    return MeasureText(t.text, t.face, t.bold, t.font_h, t.font_w);
+}
+
+// The extent is the room DrawText's ink takes: the cells of all lines and the pen's travel over
+// the widest line, which the last glyph's ink ends close to.
+TEST(MeasureText, BoundsWhatDrawTextDraws) {
+    const std::pair<Text, int> cases[] = {
+        // text, cell height
+        {{"Hello", "DejaVu Sans", 5, 3, 24}, 24},
+        {{"ÉgÅ|jy_", "Arial", 0, 0, 20}, 20},
+        {{"Wide\nWider text", "Times New Roman", 7, 2, 30}, 30},
+        {{"Hgy\r\n\rHgy", "DejaVu Sans", 6, 4, 21}, 21},
+        {{"Ab中", "DejaVu Sans", 3, 3, 22}, 22},  // the ideograph comes from a fallback face
+        {{"Bold lines", "DejaVu Math TeX Gyre", 2, 2, 20, 0, true}, 20},  // synthetic bold
+        {{"Bold lines", "Arial", 2, 2, 20, 0, true}, 20},
+        {{"Width of text", "Arial", 0, 1, 30, 16}, 30},
+        {{"Hx", "Arial", 2, 5, -20}, 22},  // FontH < 0: the em is 20 pixels, the cell more
+        {{"Ab", "MS Sans Serif", 0, 0, 20}, 20},
+    };
+    for (const auto& [t, cell] : cases) {
+        SCOPED_TRACE(t.face + ": " + t.text);
+        const TextExtent extent = Measured(t);
+        const int lines = 1 + int(std::count(t.text.begin(), t.text.end(), '\n')) +
+                          int(std::count(t.text.begin(), t.text.end(), '\r')) -
+                          int(t.text.find("\r\n") != std::string::npos);
+        EXPECT_EQ(extent.height, cell * lines);
+        const Box ink = DrawnBox(t, 900, 200);
+        ASSERT_GT(ink.count, 0);
+        EXPECT_GE(ink.y0, t.y);
+        EXPECT_LT(ink.y1, t.y + extent.height);
+        EXPECT_GE(ink.x0, t.x);
+        EXPECT_LE(ink.x1 + 1, t.x + extent.width + 2);         // small overhangs only
+        EXPECT_GE(ink.x1 + 1, t.x + extent.width - cell / 4);  // the last side bearing
+    }
+}
+
+TEST(MeasureText, LinesControlCharactersAndBold) {
+    const TextExtent one = Measured({"Ab", "DejaVu Sans"});
+    EXPECT_GT(one.width, 0);
+    // clang-format off
+    const std::pair<Text, TextExtent> same[] = {
+        {{"Ab\nAb"}, {one.width, 2 * one.height}}, {{"Ab\r\nA"}, {one.width, 2 * one.height}},
+        {{"A\nAb\rA"}, {one.width, 3 * one.height}}, {{"Ab\n"}, {one.width, 2 * one.height}},
+        {{"A\x01\x1B\tb\x7F\xC2\x85"}, one},  // control characters take no room
+        {{""}, {0, 0}}, {{"", "Arial", 0, 0, 40, 0, true}, {0, 0}},
+        {{"\x01"}, {0, one.height}},
+        {{"Huge", "Arial", 0, 0, 100000}, {Measured({"Huge", "Arial", 0, 0, 4096}).width, 4096}},
+    };
+    // clang-format on
+    for (const auto& [t, extent] : same) {
+        const TextExtent got = Measured(t);
+        EXPECT_EQ(std::pair(got.width, got.height), std::pair(extent.width, extent.height))
+            << t.text;
+    }
+    for (const char* face : {"Arial", "DejaVu Sans", "DejaVu Math TeX Gyre"}) {
+        const TextExtent regular = Measured({"Bold lines", face, 0, 0, 20});
+        const TextExtent bold = Measured({"Bold lines", face, 0, 0, 20, 0, true});
+        EXPECT_GE(bold.width, regular.width) << face;
+        EXPECT_EQ(bold.height, regular.height) << face;
+    }
+    // Synthetic bold widens every glyph's advance by at least a pixel.
+    EXPECT_GE(Measured({"Bold lines", "DejaVu Math TeX Gyre", 0, 0, 20, 0, true}).width,
+              Measured({"Bold lines", "DejaVu Math TeX Gyre", 0, 0, 20}).width + 10);
 }
 
 }  // namespace
