@@ -193,7 +193,13 @@ private:
     std::unique_ptr<uint8_t, FreeBits> bits_;
 };
 
-// ---- text: the size of a caption ----------------------------------
+// ---- text: what a caption can be drawn with, and its size ----------------------------------
+
+// Every font family installed for fontconfig that DrawText can draw with (scalable, not colour):
+// one UTF-8 name per family (in the default language when the family has names in several),
+// no name twice, ordered without regard to ASCII letter case and then by bytes, so a list of
+// them always shows in the same order. Empty when fontconfig cannot be asked.
+std::vector<std::string> InstalledFontFaces();
 
 // The size in pixels DrawText's text takes with the same arguments: the widest line's pen
 // advance (rounded up to whole pixels) by the number of lines times the cell height. Glyphs

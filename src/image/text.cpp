@@ -567,7 +567,119 @@ int64_t LineAdvance(std::u32string_view line, const Layout& layout, FaceSet& fac
     return pen;
 }
 
+// ---- the list of installed families ------------------------------------------------------
+
+struct FcObjectSetRelease {
+    void operator()(FcObjectSet* s) const { FcObjectSetDestroy(s); }
+};
+struct FcFontSetRelease {
+    void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
+};
+struct FcStrListRelease {
+    void operator()(FcStrList* l) const { FcStrListDone(l); }
+};
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The language part of a tag ("en" of "en-us" or "en_GB"), in lower case.
+std::string LanguageOf(const FcChar8* tag) {
+    std::string language;
+    for (const auto* c = reinterpret_cast<const char*>(tag); *c != 0 && *c != '-' && *c != '_';
+         ++c) {
+        language.push_back(FoldAscii(*c));
+    }
+    return language;
+}
+
+// A family with names in several languages (CJK faces, for instance) is listed by the name in
+// the first default language it has; any other family by its first name.
+std::optional<std::string> FamilyName(const FcPattern* font,
+                                      const std::vector<std::string>& langs) {
+    FcChar8* name = nullptr;
+    if (FcPatternGetString(font, FC_FAMILY, 0, &name) != FcResultMatch || name == nullptr) {
+        return std::nullopt;
+    }
+    FcChar8* other = nullptr;
+    if (FcPatternGetString(font, FC_FAMILY, 1, &other) == FcResultMatch) {
+        bool found = false;
+        for (const std::string& wanted : langs) {
+            FcChar8* lang = nullptr;
+            for (int n = 0;
+                 !found && FcPatternGetString(font, FC_FAMILYLANG, n, &lang) == FcResultMatch;
+                 ++n) {
+                if (LanguageOf(lang) == wanted &&
+                    FcPatternGetString(font, FC_FAMILY, n, &other) == FcResultMatch) {
+                    name = other;
+                    found = true;
+                }
+            }
+            if (found) break;
+        }
+    }
+    std::string utf8 = reinterpret_cast<const char*>(name);
+    // DrawText re-encodes the name it gets; a name that would change on the way is unusable.
+    if (utf8.empty() || text_detail::EncodeUtf8(text_detail::DecodeUtf8(utf8)) != utf8) {
+        return std::nullopt;
+    }
+    return utf8;
+}
+
+// Case-insensitive (ASCII) order, then byte order, so that the order never depends on how the
+// font files were found.
+bool FaceNameLess(const std::string& a, const std::string& b) {
+    const auto folded_less = [](char x, char y) {
+        return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded_less)) {
+        return true;
+    }
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded_less)) {
+        return false;
+    }
+    return a < b;
+}
+
 }  // namespace
+
+std::vector<std::string> InstalledFontFaces() {
+    std::vector<std::string> names;
+    {
+        const std::lock_guard<std::mutex> lock(FontconfigMutex());
+        const std::unique_ptr<FcConfig, FcConfigRelease> config(FcConfigReference(nullptr));
+        if (!config) return {};
+        // Only the faces MatchFont accepts, so that every name listed draws with its own face.
+        const FcPatternPtr pattern(FcPatternCreate());
+        if (!pattern || !FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue) ||
+            !FcPatternAddBool(pattern.get(), FC_COLOR, FcFalse)) {
+            return {};
+        }
+        const std::unique_ptr<FcObjectSet, FcObjectSetRelease> objects(
+            FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, static_cast<char*>(nullptr)));
+        if (!objects) return {};
+        const std::unique_ptr<FcFontSet, FcFontSetRelease> fonts(
+            FcFontList(config.get(), pattern.get(), objects.get()));
+        if (!fonts) return {};
+
+        // The default languages are one set fontconfig keeps for the whole process: only read.
+        std::vector<std::string> langs;
+        if (FcStrSet* defaults = FcGetDefaultLangs(); defaults != nullptr) {
+            const std::unique_ptr<FcStrList, FcStrListRelease> list(FcStrListCreate(defaults));
+            for (const FcChar8* lang = list ? FcStrListNext(list.get()) : nullptr; lang != nullptr;
+                 lang = FcStrListNext(list.get())) {
+                langs.push_back(LanguageOf(lang));
+            }
+        }
+        names.reserve(static_cast<size_t>(std::max(fonts->nfont, 0)));
+        for (int i = 0; i < fonts->nfont; ++i) {
+            if (std::optional<std::string> name = FamilyName(fonts->fonts[i], langs)) {
+                names.push_back(std::move(*name));
+            }
+        }
+    }
+    std::sort(names.begin(), names.end(), FaceNameLess);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
 
 TextExtent MeasureText(const std::string& sText, const std::string& sFontName, bool IfBold,
                        int32_t FontH, int32_t FontW) {

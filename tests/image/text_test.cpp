@@ -13,6 +13,7 @@
 namespace {
 
 using pictorra::image::cImage;
+using pictorra::image::InstalledFontFaces;
 using pictorra::image::MeasureText;
 using pictorra::image::TextExtent;
 using namespace pictorra::test;
@@ -177,6 +178,38 @@ TEST(DrawText, HostileArgumentsAreSafe) {
 
 TextExtent Measured(const Text& t) {
     return MeasureText(t.text, t.face, t.bold, t.font_h, t.font_w);
+}
+
+std::string Folded(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+TEST(InstalledFontFaces, ListsEachFamilyOnceInCaseInsensitiveOrder) {
+    const std::vector<std::string> faces = InstalledFontFaces();
+    ASSERT_FALSE(faces.empty());
+    for (const char* face : {"DejaVu Sans", "DejaVu Serif", "Liberation Sans"})
+        EXPECT_NE(std::find(faces.begin(), faces.end(), face), faces.end()) << face;
+    // A family listed under a second name of one of its styles ("DejaVu Sans Light") would
+    // show twice; strictly increasing also rules out duplicates.
+    EXPECT_EQ(std::find(faces.begin(), faces.end(), "DejaVu Sans Light"), faces.end());
+    for (size_t i = 1; i < faces.size(); ++i) {
+        const std::string a = Folded(faces[i - 1]), b = Folded(faces[i]);
+        EXPECT_TRUE(a < b || (a == b && faces[i - 1] < faces[i]))
+            << faces[i - 1] << " | " << faces[i];
+    }
+    EXPECT_EQ(InstalledFontFaces(), faces);
+}
+
+TEST(InstalledFontFaces, EveryListedFaceDrawsAndMeasures) {
+    for (const std::string& face : InstalledFontFaces()) {
+        const Text t{"Ab", face, 4, 4, 24};
+        EXPECT_GT(DrawnBox(t, 120, 40).count, 20) << face;
+        const TextExtent extent = Measured(t);
+        EXPECT_GT(extent.width, 0) << face;
+        EXPECT_EQ(extent.height, 24) << face;
+    }
 }
 
 // The extent is the room DrawText's ink takes: the cells of all lines and the pen's travel over
