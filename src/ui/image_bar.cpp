@@ -9,8 +9,8 @@ namespace pictorra::ui {
 
 // ---- ImageBarButton ----------------------------------------------------------------------------
 
-ImageBarButton::ImageBarButton(QWidget* parent, const char* name, int index,
-                               const QImage& picture, const QString& tip)
+ImageBarButton::ImageBarButton(QWidget* parent, const char* name, int index, const QImage& picture,
+                               const QString& tip)
     : QLabel(parent), index_(index) {
     setObjectName(QStringLiteral("%1(%2)").arg(QString::fromLatin1(name)).arg(index));
     setPixmap(QPixmap::fromImage(picture));

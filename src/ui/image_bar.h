@@ -4,8 +4,8 @@
 
 namespace pictorra::ui {
 
-// A button of the main window's image bar or the image view's tool bar: flat at rest, a single-line border under the pointer, a
-// sunken look while pressed.
+// A button of the main window's image bar or the image view's tool bar: flat at rest, a single-line
+// border under the pointer, a sunken look while pressed.
 class ImageBarButton : public QLabel {
     Q_OBJECT
 

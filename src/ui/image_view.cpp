@@ -248,12 +248,4 @@ bool ImageView::eventFilter(QObject* watched, QEvent* event) {
     return FormWindow::eventFilter(watched, event);
 }
 
-// ---- ToolDialog --------------------------------------------------------------------------------
-
-ToolDialog::ToolDialog(controls::CSubclass* hook)
-    : FormWindow("FTools", QStringLiteral("Tools"), QSize(300, 280), kFormBack) {
-    MakeTitleStrip(this, hook, 298, QStringLiteral("   Tools"), 250, QPoint(-1, -1),
-                   QPoint(276, 5));
-}
-
 }  // namespace pictorra::ui

@@ -97,15 +97,6 @@ private:
     bool text_click_pending_ = false;
 };
 
-// FTools, the dialog of the border, frame and text tools: its frame, hidden until a tool asks
-// for it.
-class ToolDialog : public FormWindow {
-    Q_OBJECT
-
-public:
-    explicit ToolDialog(controls::CSubclass* hook);
-};
-
 // The title strip every secondary window has: banner, label bar (which drags `window`) and the
 // glow buttons at the given places (no minimize button when minimize_at.x() < 0).
 QLabel* MakeTitleStrip(FormWindow* window, controls::CSubclass* hook, int width,

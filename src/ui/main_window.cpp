@@ -92,6 +92,17 @@ MainWindow::MainWindow(controls::CSubclass* hook, Program& program)
     BuildCropPanel();
     BuildResizePanel();
     BuildStatusStrip();
+    // Tab goes through the options as they are read: crop, resize, then the output.
+    std::vector<QWidget*> order{ck_crop_};
+    for (int i : {3, 0, 1, 2, 4}) order.push_back(op_size_[size_t(i)]);
+    order.push_back(ck_mount_->Box());
+    order.insert(order.end(), op_dir_.begin(), op_dir_.end());
+    order.push_back(ck_orient_->Box());
+    order.push_back(ck_resize_);
+    order.insert(order.end(), op_resize_.begin(), op_resize_.end());
+    order.insert(order.end(), op_quality_.begin(), op_quality_.end());
+    order.insert(order.end(), {t_name_, op_type_[0], op_type_[1], q_list_});
+    for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     // Creation: the quality list at "Good", a white mount colour and the first (empty) job.
     q_list_->setCurrentIndex(1);
     shell::gMountColor = 0xFFFFFF;

@@ -90,6 +90,10 @@ bool Program::StartProgram() {
     actions.tool = [this](int index) {
         const std::shared_ptr<options::cOptions> job = f1_ ? f1_->Job() : nullptr;
         if (job && index >= 0 && index <= 3) job->DoAction(index);
+        if (index >= 4 && index <= 6 && ftools_) ftools_->ShowTool(index);
+    };
+    actions.place_text = [this](int32_t x, int32_t y) {
+        if (ftools_) ftools_->PlaceText(x, y);
     };
     actions.undo = [this] {
         const std::shared_ptr<options::cOptions> job = f1_ ? f1_->Job() : nullptr;
@@ -99,7 +103,7 @@ bool Program::StartProgram() {
     };
     fshow_ = std::make_unique<ImageView>(hook_.get(), box_, std::move(actions));
     shell::gMountColor = 0xFFFFFF;
-    ftools_ = std::make_unique<ToolDialog>(hook_.get());
+    ftools_ = std::make_unique<ToolDialog>(hook_.get(), *this);
     running_ = true;
 
     graphics_started_ = parts_.graphics_check();

@@ -24,6 +24,7 @@
 #include "ui/job_bridge.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
+#include "ui/tool_dialog.h"
 #include "ui/window_stack.h"
 
 namespace pictorra::ui {

@@ -5,7 +5,9 @@
 // and 1.5.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScreen>
@@ -100,11 +102,36 @@ int main(int argc, char* argv[]) {
         ok &= SaveScreen(folder, "screen-photo", suffix);
     }
 
-    program.FTools()->move(f1->geometry().bottomLeft() + QPoint(0, 12));
-    program.FTools()->show();
+    // The tool dialog's three panels, then a border and a line of text on the photo.
+    pictorra::ui::ToolDialog* tools = program.FTools();
+    const auto click = [](QWidget* target, QPointF at) {
+        Mouse(target, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        Mouse(target, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    };
+    QWidget* apply = tools->findChild<QWidget*>(QStringLiteral("bOKG(0)"));
+    const char* const panels[] = {"tools-border", "tools-bevel", "tools-text"};
+    for (int mode = 4; mode <= 6; ++mode) {
+        if (mode == 6) {
+            tools->findChild<QLineEdit*>(QStringLiteral("TCap"))->setText("Summer 2026");
+            tools->findChild<QComboBox*>(QStringLiteral("BoxFont"))->setCurrentText("DejaVu Serif");
+            tools->findChild<QLineEdit*>(QStringLiteral("TSize(0)"))->setText("40");
+            tools->findChild<QLineEdit*>(QStringLiteral("TSize(1)"))->setText("150");
+        }
+        tools->ShowTool(mode);
+        Settle();
+        ok &= Save(tools, folder, panels[mode - 4], suffix);
+    }
+    tools->ShowTool(4);
+    tools->findChild<QLineEdit*>(QStringLiteral("TBorder"))->setText("60");
+    click(apply, QPointF(5, 5));
+    tools->ShowTool(6);
+    click(apply, QPointF(5, 5));
+    QWidget* pic = program.FShow()->findChild<QWidget*>(QStringLiteral("Pic1"));
+    const pictorra::options::CropBox box = program.Box().crop;
+    click(pic, QPointF(box.Left + 16, box.Top + box.Height - 40));
     Settle();
-    ok &= Save(program.FTools(), folder, "tools", suffix);
-    program.FTools()->hide();
+    ok &= Save(program.FShow(), folder, "imageview-tools", suffix);
+    ok &= SaveScreen(folder, "screen-tools", suffix);
 
     f1->TakePath(QString::fromStdString(photos));
     Settle();

@@ -1,5 +1,6 @@
 #include "ui/settings_dialog.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 #include "shell/drop_sound.h"
@@ -146,6 +147,21 @@ int SettingsDialog::SoundValue() const {
             return 2;
         default:
             return 0;
+    }
+}
+
+void SettingsDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            Save();
+            break;
+        case Qt::Key_Escape:
+            hide();
+            break;
+        default:
+            FormWindow::keyPressEvent(event);
+            break;
     }
 }
 

@@ -38,6 +38,10 @@ public:
 signals:
     void HelpRequested(const QString& topic);
 
+protected:
+    // Enter saves and closes, Escape closes without saving, as the two buttons do.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Save();
     void SoundClicked();

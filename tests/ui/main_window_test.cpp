@@ -73,17 +73,17 @@ private slots:
             QRect place;
             bool enabled;
         } rows[] = {
-            {"LabBar", {28, 4, 441, 21}, true},      {"bWindowG(1)", {504, 4, 16, 16}, true},
-            {"ImDrop", {68, 80, 75, 75}, true},      {"FrName", {8, 240, 197, 57}, true},
-            {"QList", {8, 64, 181, 22}, true},       {"bProc", {72, 408, 74, 23}, true},
-            {"LabReport", {12, 440, 189, 17}, true}, {"FrCrop1", {212, 56, 309, 245}, true},
-            {"CkCrop", {8, 8, 129, 22}, true},       {"FrRatio", {8, 32, 145, 201}, false},
-            {"OpSize(0)", {80, 26, -1, -1}, false},  {"OpSize(4)", {12, 80, -1, -1}, false},
+            {"LabBar", {28, 4, 441, 21}, true},        {"bWindowG(1)", {504, 4, 16, 16}, true},
+            {"ImDrop", {68, 80, 75, 75}, true},        {"FrName", {8, 240, 197, 57}, true},
+            {"QList", {8, 64, 181, 22}, true},         {"bProc", {72, 408, 74, 23}, true},
+            {"LabReport", {12, 440, 189, 17}, true},   {"FrCrop1", {212, 56, 309, 245}, true},
+            {"CkCrop", {8, 8, 129, 22}, true},         {"FrRatio", {8, 32, 145, 201}, false},
+            {"OpSize(0)", {80, 26, -1, -1}, false},    {"OpSize(4)", {12, 80, -1, -1}, false},
             {"LabSelColor", {60, 152, 25, 21}, false}, {"FrOrient", {158, 32, 141, 201}, false},
-            {"RectOrient", {40, 48, 57, 61}, false}, {"OpDir(2)", {100, 120, -1, -1}, false},
+            {"RectOrient", {40, 48, 57, 61}, false},   {"OpDir(2)", {100, 120, -1, -1}, false},
             {"FrResize1", {212, 304, 309, 172}, true}, {"FrRe1", {8, 32, 290, 73}, false},
             {"OpResize(2)", {192, 26, -1, -1}, false}, {"FrRe2", {8, 106, 290, 53}, false},
-            {"TStat", {12, 4, 385, 17}, true},       {"FrMover", {4, 176, 201, 61}, true},
+            {"TStat", {12, 4, 385, 17}, true},         {"FrMover", {4, 176, 201, 61}, true},
         };
         for (const auto& row : rows) {
             QWidget* c = Find<QWidget>(w, row.name);
@@ -246,9 +246,9 @@ private slots:
 
         QProcess cli;
         cli.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        cli.start(PICTORRA_CLI, {"--crop", "5x7", "--orient", "a", "--resize", "ez", "--hq",
-                                 "--quality", "high", "--quiet",
-                                 QString::fromStdString(f.Path("cli/beach.jpg"))});
+        cli.start(PICTORRA_CLI,
+                  {"--crop", "5x7", "--orient", "a", "--resize", "ez", "--hq", "--quality", "high",
+                   "--quiet", QString::fromStdString(f.Path("cli/beach.jpg"))});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
         QCOMPARE(FilesIn(f.Path("cli")), written);
@@ -286,7 +286,8 @@ private slots:
         MainWindow* w = f.program->F1();
         const std::string pics = f.Path("pics");
         fs::create_directory(pics);
-        for (int i = 0; i < 8; ++i) WritePhoto(pics + "/p" + std::to_string(i) + ".jpg", 1600, 1200, i);
+        for (int i = 0; i < 8; ++i)
+            WritePhoto(pics + "/p" + std::to_string(i) + ".jpg", 1600, 1200, i);
         const std::string other = WritePhoto(f.Path("other.jpg"), 200, 100, 99);
 
         // The slowest single picture, alone, as the yardstick for the longest gap.
@@ -317,8 +318,10 @@ private slots:
         w->Process();
         ticker.stop();
         QCOMPARE(FilesIn(pics).size(), size_t(9));  // 8 pictures and the output folder
-        QVERIFY2(longest <= slowest * 12 / 10 + 15,
-                 qPrintable(QString("longest gap %1 ms, slowest picture %2 ms").arg(longest).arg(slowest)));
+        QVERIFY2(
+            longest <= slowest * 12 / 10 + 15,
+            qPrintable(
+                QString("longest gap %1 ms, slowest picture %2 ms").arg(longest).arg(slowest)));
 
         // Now a drop and a close in the middle of a run.
         fs::remove_all(pics + "/" + FilesIn(pics).back());

@@ -69,7 +69,8 @@ struct Fixture {
 template <typename T>
 T* Find(QWidget* window, const QString& name) {
     T* found = window->findChild<T*>(name);
-    if (found == nullptr) qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
+    if (found == nullptr)
+        qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
     return found;
 }
 
