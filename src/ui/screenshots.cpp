@@ -114,8 +114,8 @@ int main(int argc, char* argv[]) {
         if (mode == 6) {
             tools->findChild<QLineEdit*>(QStringLiteral("TCap"))->setText("Summer 2026");
             tools->findChild<QComboBox*>(QStringLiteral("BoxFont"))->setCurrentText("DejaVu Serif");
-            tools->findChild<QLineEdit*>(QStringLiteral("TSize(0)"))->setText("40");
-            tools->findChild<QLineEdit*>(QStringLiteral("TSize(1)"))->setText("150");
+            tools->findChild<QLineEdit*>(QStringLiteral("TSize(0)"))->setText("120");
+            tools->findChild<QLineEdit*>(QStringLiteral("TSize(1)"))->setText("400");
         }
         tools->ShowTool(mode);
         Settle();
@@ -128,7 +128,7 @@ int main(int argc, char* argv[]) {
     click(apply, QPointF(5, 5));
     QWidget* pic = program.FShow()->findChild<QWidget*>(QStringLiteral("Pic1"));
     const pictorra::options::CropBox box = program.Box().crop;
-    click(pic, QPointF(box.Left + 16, box.Top + box.Height - 40));
+    click(pic, QPointF(box.Left + 12, box.Top + 6));
     Settle();
     ok &= Save(program.FShow(), folder, "imageview-tools", suffix);
     ok &= SaveScreen(folder, "screen-tools", suffix);

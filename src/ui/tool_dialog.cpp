@@ -121,6 +121,8 @@ ToolDialog::ToolDialog(controls::CSubclass* hook, Program& program)
     for (const std::string& face : image::InstalledFontFaces())
         box_font_->addItem(QString::fromStdString(face));
     box_font_->setCurrentIndex(-1);
+    MakeLabel(text_, "", QRect(168, 66, 76, 17), QStringLiteral("Width, height"),
+              SansFont(kSmallPx), kNameText);
     t_size_[0] = MakeBox(text_, "TSize(0)", QRect(168, 84, 34, 22), QStringLiteral("10"),
                          QStringLiteral("Width of avg. character in pixels."));
     t_size_[1] = MakeBox(text_, "TSize(1)", QRect(206, 84, 34, 22), QStringLiteral("24"),
