@@ -36,25 +36,19 @@ bool ToolDialogModel::ShowTool(int32_t mode) {
 
 ToolApply ToolDialogModel::Apply(const ToolEntries& entries) {
     switch (mode_) {
-        case kToolModeBorder: {
-            const std::optional<int32_t> thickness = Thickness(entries.border);
-            if (!thickness) return Message(kBorderInvalidMessage);
+        case kToolModeBorder:
+        case kToolModeBevel: {
+            const bool border = mode_ == kToolModeBorder;
+            const std::optional<int32_t> thickness =
+                Thickness(border ? entries.border : entries.bevel);
+            if (!thickness) return Message(border ? kBorderInvalidMessage : kBevelInvalidMessage);
             mode_ = kToolModeNone;
             ToolApply result;
-            result.action = ToolApply::Action::kBorder;
+            result.action = border ? ToolApply::Action::kBorder : ToolApply::Action::kBevel;
             result.thickness = *thickness;
             result.color = entries.border_color;
-            return result;
-        }
-        case kToolModeBevel: {
-            const std::optional<int32_t> thickness = Thickness(entries.bevel);
-            if (!thickness) return Message(kBevelInvalidMessage);
-            mode_ = kToolModeNone;
-            ToolApply result;
-            result.action = ToolApply::Action::kBevel;
-            result.thickness = *thickness;
             // No style chosen gives no shading, which draws nothing.
-            if (entries.bevel_style >= 0 && entries.bevel_style < 8) {
+            if (!border && entries.bevel_style >= 0 && entries.bevel_style < 8) {
                 result.factor = kBevelStyles[entries.bevel_style].iFactor;
                 result.step = kBevelStyles[entries.bevel_style].LStep;
             }
@@ -91,8 +85,8 @@ DialogPlace PlaceBeside(const Rect& view, int32_t width, int32_t height, const R
     int32_t x = view.left + view.width + kDialogGap;
     if (x + width > screen.left + screen.width) x = view.left - kDialogGap - width;
     x = std::clamp(x, screen.left, std::max(screen.left, screen.left + screen.width - width));
-    const int32_t y = std::clamp(view.top, screen.top,
-                                 std::max(screen.top, screen.top + screen.height - height));
+    const int32_t y =
+        std::clamp(view.top, screen.top, std::max(screen.top, screen.top + screen.height - height));
     return {x, y};
 }
 
@@ -102,7 +96,8 @@ std::optional<SampleCell> SampleCellFor(const std::string& width, const std::str
     const int32_t w = shell::WholeNumber(width).value_or(0);
     const int32_t h = shell::WholeNumber(height).value_or(0);
     if (w == 0 || h == 0 || pic_wide == 0 || pic_high == 0) return std::nullopt;
-    return SampleCell{Nearest(w * (inner_width / pic_wide)), Nearest(h * (inner_height / pic_high))};
+    return SampleCell{Nearest(w * (inner_width / pic_wide)),
+                      Nearest(h * (inner_height / pic_high))};
 }
 
 }  // namespace pictorra::options

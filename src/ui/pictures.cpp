@@ -75,25 +75,30 @@ QImage ProgramIcon(int size) {
     return image;
 }
 
-QImage MinimizeButton() {
-    QImage image = Canvas(16, 16, kStrip);
-    QPainter p(&image);
-    p.setPen(QColor(255, 255, 255, 70));
-    p.drawRect(0, 0, 15, 15);
-    p.fillRect(4, 10, 8, 2, Qt::white);
-    return image;
-}
-
-QImage CloseButton() {
+namespace {
+// A window button on the strip: a faint square and a white glyph.
+template <typename Glyph>
+QImage StripButton(Glyph glyph) {
     QImage image = Canvas(16, 16, kStrip);
     QPainter p(&image);
     p.setPen(QColor(255, 255, 255, 70));
     p.drawRect(0, 0, 15, 15);
     Smooth(p);
-    p.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(4.5, 4.5), QPointF(11.5, 11.5));
-    p.drawLine(QPointF(11.5, 4.5), QPointF(4.5, 11.5));
+    glyph(p);
     return image;
+}
+}  // namespace
+
+QImage MinimizeButton() {
+    return StripButton([](QPainter& p) { p.fillRect(4, 10, 8, 2, Qt::white); });
+}
+
+QImage CloseButton() {
+    return StripButton([](QPainter& p) {
+        p.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(4.5, 4.5), QPointF(11.5, 11.5));
+        p.drawLine(QPointF(11.5, 4.5), QPointF(4.5, 11.5));
+    });
 }
 
 QImage BarIcon(int index) {
