@@ -34,15 +34,15 @@ inline constexpr char kSampleText[] = "Ab";
 
 // The dialog's entries as they stand when apply is pressed.
 struct ToolEntries {
-    std::string border;       // TBorder
+    std::string border;         // TBorder
     uint32_t border_color = 0;  // LabCol
-    std::string bevel;        // TBev
-    int32_t bevel_style = 3;  // BoxBev, -1 when nothing is selected
-    std::string text;         // TCap
-    std::string width;        // TSize(0)
-    std::string height;       // TSize(1)
-    std::string font;         // BoxFont
-    uint32_t text_color = 0;  // LabColT
+    std::string bevel;          // TBev
+    int32_t bevel_style = 3;    // BoxBev, -1 when nothing is selected
+    std::string text;           // TCap
+    std::string width;          // TSize(0)
+    std::string height;         // TSize(1)
+    std::string font;           // BoxFont
+    uint32_t text_color = 0;    // LabColT
 };
 
 struct ToolApply {

@@ -76,13 +76,14 @@ private:
 }  // namespace
 
 ToolDialog::ToolDialog(controls::CSubclass* hook, Program& program)
-    : FormWindow("FTools", QStringLiteral("Tools"), QSize(262, 248), kFormBack),
-      program_(program) {
+    : FormWindow("FTools", QStringLiteral("Tools"), QSize(262, 248), kFormBack), program_(program) {
     QWidget* c = Client();
     c->setFont(WideFont(kSmallPx));
     QLabel* bar = MakeTitleStrip(this, hook, 260, QStringLiteral("   Tools"), 200, QPoint(-1, -1),
                                  QPoint(238, 5));
-    bar->parentWidget()->findChild<controls::GlowBut*>(QStringLiteral("bWindowG"))->disconnect(this);
+    bar->parentWidget()
+        ->findChild<controls::GlowBut*>(QStringLiteral("bWindowG"))
+        ->disconnect(this);
     connect(bar->parentWidget()->findChild<controls::GlowBut*>(QStringLiteral("bWindowG")),
             &controls::GlowBut::Click, this, [this] { program_.HideToolDialog(); });
 
@@ -132,15 +133,16 @@ ToolDialog::ToolDialog(controls::CSubclass* hook, Program& program)
     ck_bold_->setGeometry(10, 116, 70, 20);
     ck_bold_->setFont(WideFont(kSmallPx));
     Caption(text_, QRect(10, 146, 70, 17), "Text color");
-    lab_col_t_ = MakeSwatch(text_, "LabColT", QRect(84, 142, 40, 24),
-                            QStringLiteral("Select text color."));
+    lab_col_t_ =
+        MakeSwatch(text_, "LabColT", QRect(84, 142, 40, 24), QStringLiteral("Select text color."));
     new SwatchClicks(lab_col_t_, [this] { PickSwatch(lab_col_t_, true); });
     pic_t_ = new QLabel(text_);
     pic_t_->setObjectName(QStringLiteral("PicT"));
     pic_t_->setGeometry(QRect(QPoint(176, 114), kSample));
     pic_t_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     SetBackColor(pic_t_, 0xFFFFFF);
-    for (QLineEdit* size : t_size_) connect(size, &QLineEdit::textChanged, this, &ToolDialog::UpdateSample);
+    for (QLineEdit* size : t_size_)
+        connect(size, &QLineEdit::textChanged, this, &ToolDialog::UpdateSample);
     connect(box_font_, &QComboBox::activated, this, [this] {
         if (isVisible() && !busy_) UpdateSample();
     });
@@ -203,9 +205,9 @@ void ToolDialog::Place() {
     const QScreen* screen = view != nullptr ? view->screen() : QGuiApplication::primaryScreen();
     if (view == nullptr || screen == nullptr) return;
     const QRect area = screen->availableGeometry();
-    const options::DialogPlace at = options::PlaceBeside(
-        {view->x(), view->y(), view->width(), view->height()}, width(), height(),
-        {area.x(), area.y(), area.width(), area.height()});
+    const options::DialogPlace at =
+        options::PlaceBeside({view->x(), view->y(), view->width(), view->height()}, width(),
+                             height(), {area.x(), area.y(), area.width(), area.height()});
     move(at.x, at.y);
 }
 
@@ -321,8 +323,7 @@ void ToolDialog::UpdateSample() {
         image::MeasureText(options::kSampleText, face, bold, cell->height, cell->width);
     const int32_t x = (kSample.width() - extent.width) / 2;
     const int32_t y = top + (cell->height - extent.height) / 2;
-    sample.DrawText(options::kSampleText, face, bold, x, y, cell->height, cell->width,
-                    text_color_);
+    sample.DrawText(options::kSampleText, face, bold, x, y, cell->height, cell->width, text_color_);
     pic_t_->setPixmap(QPixmap::fromImage(ImageOf(sample)));
 }
 

@@ -25,18 +25,25 @@ TEST(ToolDialogModel, EntriesAndMessages) {
     } rows[] = {
         {kToolModeBorder, [](ToolEntries& e) { e.border = "99"; }, A::kBorder, "", 0},
         {kToolModeBorder, [](ToolEntries& e) { e.border = " 1 "; }, A::kBorder, "", 0},
-        {kToolModeBorder, [](ToolEntries& e) { e.border = "0"; }, A::kNone, kBorderInvalidMessage, 4},
-        {kToolModeBorder, [](ToolEntries& e) { e.border = "100"; }, A::kNone, kBorderInvalidMessage, 4},
-        {kToolModeBorder, [](ToolEntries& e) { e.border = "abc"; }, A::kNone, kBorderInvalidMessage, 4},
-        {kToolModeBorder, [](ToolEntries& e) { e.border = ""; }, A::kNone, kBorderInvalidMessage, 4},
+        {kToolModeBorder, [](ToolEntries& e) { e.border = "0"; }, A::kNone, kBorderInvalidMessage,
+         4},
+        {kToolModeBorder, [](ToolEntries& e) { e.border = "100"; }, A::kNone, kBorderInvalidMessage,
+         4},
+        {kToolModeBorder, [](ToolEntries& e) { e.border = "abc"; }, A::kNone, kBorderInvalidMessage,
+         4},
+        {kToolModeBorder, [](ToolEntries& e) { e.border = ""; }, A::kNone, kBorderInvalidMessage,
+         4},
         {kToolModeBevel, [](ToolEntries& e) { e.bevel = "0"; }, A::kNone, kBevelInvalidMessage, 5},
-        {kToolModeBevel, [](ToolEntries& e) { e.bevel = "100"; }, A::kNone, kBevelInvalidMessage, 5},
-        {kToolModeBevel, [](ToolEntries& e) { e.bevel = "abc"; }, A::kNone, kBevelInvalidMessage, 5},
+        {kToolModeBevel, [](ToolEntries& e) { e.bevel = "100"; }, A::kNone, kBevelInvalidMessage,
+         5},
+        {kToolModeBevel, [](ToolEntries& e) { e.bevel = "abc"; }, A::kNone, kBevelInvalidMessage,
+         5},
         {kToolModeBevel, [](ToolEntries& e) { e.bevel = ""; }, A::kNone, kBevelInvalidMessage, 5},
         {kToolModeBevel, [](ToolEntries&) {}, A::kBevel, "", 0},
         {kToolModeText, [](ToolEntries&) {}, A::kArmText, "", 7},
         {kToolModeText, [](ToolEntries& e) { e.text = ""; }, A::kNone, kNoTextMessage, 6},
-        {kToolModeText, [](ToolEntries& e) { e.width = "0"; }, A::kNone, kTextSizeInvalidMessage, 6},
+        {kToolModeText, [](ToolEntries& e) { e.width = "0"; }, A::kNone, kTextSizeInvalidMessage,
+         6},
         {kToolModeText, [](ToolEntries& e) { e.font = ""; }, A::kNone, kNoFontMessage, 6},
     };
     for (const auto& row : rows) {
@@ -76,9 +83,9 @@ TEST(ToolDialogModel, BevelStyleTextSizesAndPlacement) {
     // Armed: apply again asks for the click; the click places the stored text.
     EXPECT_EQ(model.Apply(e).message, kClickImageMessage);
     const TextPlacement t = model.PlaceText(10, 20, true);
-    EXPECT_EQ(std::tuple(t.text, t.color, t.width, t.height, t.bold, t.x, t.y, t.font),
-              std::tuple(std::string("Hi"), 0x0000FFu, 12, 30, true, 10, 20,
-                         std::string("DejaVu Sans")));
+    EXPECT_EQ(
+        std::tuple(t.text, t.color, t.width, t.height, t.bold, t.x, t.y, t.font),
+        std::tuple(std::string("Hi"), 0x0000FFu, 12, 30, true, 10, 20, std::string("DejaVu Sans")));
     EXPECT_EQ(model.Mode(), kToolModeNone);
 }
 
@@ -98,7 +105,7 @@ TEST(ToolDialogModel, SampleCellAndPlace) {
     } places[] = {
         {{100, 50, 400, 500}, 504, 50},  // right of the view
         {{600, 50, 380, 500}, 336, 50},  // no room on the right: left of it
-        {{10, 700, 980, 300}, 0, 550},  // no room either side: kept on the screen
+        {{10, 700, 980, 300}, 0, 550},   // no room either side: kept on the screen
     };
     for (const auto& p : places) {
         const DialogPlace at = PlaceBeside(p.view, 260, 250, screen);

@@ -43,7 +43,9 @@ struct ToolsFixture : Fixture {
     }
     const options::cOptions& Job() const { return *w->Job(); }
     std::vector<uint8_t> Shown() const { return pictorra::test::Bytes(program->Box().surface); }
-    void Tool(int index) { QTest::mouseClick(Find<QWidget>(view, QString("ImTool(%1)").arg(index)), Qt::LeftButton); }
+    void Tool(int index) {
+        QTest::mouseClick(Find<QWidget>(view, QString("ImTool(%1)").arg(index)), Qt::LeftButton);
+    }
     void Ok() { QTest::mouseClick(Find<controls::GlowBut>(tools, "bOKG(0)"), Qt::LeftButton); }
     void Click(QPoint at) {
         QWidget* pic = Find<QWidget>(view, "Pic1");
@@ -186,7 +188,8 @@ private slots:
             int rows = 0;
             for (int y = 0; y < image.height(); ++y) {
                 bool ink = false;
-                for (int x = 0; x < image.width(); ++x) ink |= image.pixel(x, y) != qRgb(255, 255, 255);
+                for (int x = 0; x < image.width(); ++x)
+                    ink |= image.pixel(x, y) != qRgb(255, 255, 255);
                 rows += ink;
             }
             return rows;
