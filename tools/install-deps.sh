@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev
+    libwebp-dev libtiff-dev libheif-dev libde265-0 liblcms2-dev libexiv2-dev  # the newer formats, colour, EXIF
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
     qt6-base-dev libasound2-dev libchm-dev fp-utils python3  # qt6-base-dev has QtNetwork too
     libqt6gui6  # the offscreen platform plugin the window tests run on

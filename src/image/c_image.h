@@ -88,6 +88,16 @@ constexpr int64_t StrideFor(int64_t width) { return (width * 3 + 3) & ~int64_t{3
 
 inline constexpr int32_t kAllCores = 0;  // an operation may use every core
 
+// What a decoder found in the file beside the pixels.
+struct PictureInfo {
+    // The embedded ICC colour profile, whole; empty when the file has none. For HEIF a profile
+    // made from the file's nclx colour description.
+    std::vector<uint8_t> icc;
+    // The EXIF block in TIFF layout (from its "II*\0" or "MM\0*" header; a JPEG's "Exif\0\0"
+    // prefix is not part of it); empty when the file has none.
+    std::vector<uint8_t> exif;
+};
+
 class cImage {
 public:
     cImage() = default;
@@ -118,17 +128,21 @@ public:
     // allocated then). The new pixels are not initialised.
     [[nodiscard]] int32_t CreateDIB(int32_t LWidth, int32_t LHeight);
 
-    // Decodes a BMP, JPG/JPEG or GIF file into this buffer (EXIF orientation applied). Returns 0,
-    // or 1 for any file that cannot be read or decoded; the buffer is then empty.
+    // Decodes a BMP, JPG/JPEG, GIF, PNG, WebP, TIFF or HEIF file into this buffer, upright (the
+    // file's orientation applied) and in sRGB (a picture with another embedded colour profile is
+    // converted). Returns 0, or 1 for any file that cannot be read or decoded; the buffer is then
+    // empty.
     [[nodiscard]] int32_t LoadPicture(const std::string& sPath);
     // The same, reading through `file_bytes` (reused across calls). On 1, `why` is ReadWholeFile's
-    // answer, or 0 when the file was read but is not a picture that can be decoded.
+    // answer, or 0 when the file was read but is not a picture that can be decoded. `info`, when
+    // given, receives the file's colour profile and EXIF block (both empty on failure).
     [[nodiscard]] int32_t LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes,
-                                      int& why);
+                                      int& why, PictureInfo* info = nullptr);
     // The same for a file already in memory; `extension` (any case, without the dot) chooses the
     // decoder; an unknown extension is told by the leading bytes.
     [[nodiscard]] int32_t LoadPictureData(std::span<const uint8_t> data,
-                                          const std::string& extension);
+                                          const std::string& extension,
+                                          PictureInfo* info = nullptr);
 
     // Takes the LWide x LHigh rectangle at the top-left of another surface (the preview picture
     // box). Parts outside that surface come out black. Returns CreateDIB's code.

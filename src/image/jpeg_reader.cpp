@@ -81,7 +81,29 @@ struct JpegDecoder {
     // From the first EXIF APP1 segment.
     bool exif_seen = false;
     Orientation orientation = Orientation::kNormal;
+    // Where the EXIF block and the colour profile go; null when nobody asked.
+    PictureInfo* info = nullptr;
+    // The ICC_PROFILE chunks of the APP2 segments, by their sequence number (1 to 255).
+    std::vector<std::vector<uint8_t>> icc_chunks;
+    size_t icc_bytes = 0;
+    bool icc_broken = false;
 };
+
+// A colour profile split over more APP2 segments than this is not taken (real ones are a few
+// kilobytes to a megabyte).
+constexpr size_t kMaxIccBytes = size_t{16} << 20;
+
+// The chunks of an ICC profile, joined in order; empty when a chunk is missing or twice.
+std::vector<uint8_t> JoinIccChunks(const JpegDecoder& d) {
+    std::vector<uint8_t> icc;
+    if (d.icc_broken || d.icc_chunks.empty()) return icc;
+    icc.reserve(d.icc_bytes);
+    for (const auto& chunk : d.icc_chunks) {
+        if (chunk.empty()) return {};
+        icc.insert(icc.end(), chunk.begin(), chunk.end());
+    }
+    return icc;
+}
 
 // APP1 segments are read in place instead of through jpeg_save_markers, which copies every one
 // and appends it to a list walked from its head: a file of a hundred thousand tiny APP1
@@ -102,6 +124,38 @@ boolean ReadApp1(j_decompress_ptr cinfo) {
         if (IsExifPayload(payload)) {
             decoder->exif_seen = true;
             decoder->orientation = ExifOrientation(payload);
+            if (decoder->info) decoder->info->exif.assign(payload.begin() + 6, payload.end());
+        }
+    }
+    if (payload_length > 0) (*src->skip_input_data)(cinfo, static_cast<long>(payload_length));
+    return TRUE;
+}
+
+// APP2 segments carry the ICC profile as "ICC_PROFILE\0", the chunk's number (from 1), the
+// number of chunks, then the chunk's bytes. Read in place for the same reason as APP1.
+boolean ReadApp2(j_decompress_ptr cinfo) {
+    jpeg_source_mgr* src = cinfo->src;
+    if (src->bytes_in_buffer < 2 && !(*src->fill_input_buffer)(cinfo)) return FALSE;
+    if (src->bytes_in_buffer < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
+    const size_t length = size_t{src->next_input_byte[0]} << 8 | src->next_input_byte[1];
+    src->next_input_byte += 2;
+    src->bytes_in_buffer -= 2;
+    if (length < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
+    const size_t payload_length = length - 2;
+    auto* d = static_cast<JpegDecoder*>(cinfo->client_data);
+    constexpr size_t kHead = 14;  // "ICC_PROFILE\0", number, count
+    if (d->info && !d->icc_broken && payload_length > kHead &&
+        payload_length <= src->bytes_in_buffer &&
+        std::memcmp(src->next_input_byte, "ICC_PROFILE", 12) == 0) {
+        const uint8_t* p = src->next_input_byte;
+        const unsigned number = p[12], count = p[13];
+        if (d->icc_chunks.empty() && count > 0) d->icc_chunks.resize(count);
+        if (number == 0 || number > d->icc_chunks.size() || count != d->icc_chunks.size() ||
+            !d->icc_chunks[number - 1].empty() || d->icc_bytes + payload_length > kMaxIccBytes) {
+            d->icc_broken = true;
+        } else {
+            d->icc_chunks[number - 1].assign(p + kHead, p + payload_length);
+            d->icc_bytes += payload_length - kHead;
         }
     }
     if (payload_length > 0) (*src->skip_input_data)(cinfo, static_cast<long>(payload_length));
@@ -237,6 +291,7 @@ bool RunDecode(JpegDecoder* d, std::span<const uint8_t> data, cImage* out) {
     jpeg_mem_src(cinfo, data.data(), static_cast<unsigned long>(data.size()));
     cinfo->client_data = d;
     jpeg_set_marker_processor(cinfo, JPEG_APP0 + 1, ReadApp1);
+    if (d->info) jpeg_set_marker_processor(cinfo, JPEG_APP0 + 2, ReadApp2);
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
 
     bool cmyk = false;
@@ -295,15 +350,20 @@ bool RunDecode(JpegDecoder* d, std::span<const uint8_t> data, cImage* out) {
     }
     // Reads up to the end of the file, so that damage after the last row still counts.
     jpeg_finish_decompress(cinfo);
+    if (d->info) d->info->icc = JoinIccChunks(*d);
     return true;
 }
 
 }  // namespace
 
-bool DecodeJpeg(std::span<const uint8_t> data, cImage& out) {
+bool DecodeJpeg(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
     JpegDecoder decoder;
+    decoder.info = info;
     const bool ok = !data.empty() && RunDecode(&decoder, data, &out);
-    if (!ok) out.ReleaseDIB();
+    if (!ok) {
+        out.ReleaseDIB();
+        if (info) *info = {};
+    }
     return ok;
 }
 

@@ -27,7 +27,7 @@ std::string UpperExtension(const std::string& path) {
     return ext;
 }
 
-enum class Format { kUnknown, kBmp, kJpeg, kGif };
+enum class Format { kUnknown, kBmp, kJpeg, kGif, kPng, kWebp, kTiff, kHeif };
 
 Format FormatOfExtension(std::string ext) {
     std::transform(ext.begin(), ext.end(), ext.begin(),
@@ -35,6 +35,10 @@ Format FormatOfExtension(std::string ext) {
     if (ext == "BMP") return Format::kBmp;
     if (ext == "JPG" || ext == "JPEG") return Format::kJpeg;
     if (ext == "GIF") return Format::kGif;
+    if (ext == "PNG") return Format::kPng;
+    if (ext == "WEBP") return Format::kWebp;
+    if (ext == "TIF" || ext == "TIFF") return Format::kTiff;
+    if (ext == "HEIC" || ext == "HEIF") return Format::kHeif;
     return Format::kUnknown;
 }
 
@@ -43,13 +47,27 @@ Format FormatOfContent(std::span<const uint8_t> data) {
     if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
         return Format::kJpeg;
     if (data.size() >= 6 && std::memcmp(data.data(), "GIF8", 4) == 0) return Format::kGif;
+    if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG\r\n\x1a\n", 8) == 0)
+        return Format::kPng;
+    if (data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 &&
+        std::memcmp(data.data() + 8, "WEBP", 4) == 0)
+        return Format::kWebp;
+    if (data.size() >= 4 &&
+        (std::memcmp(data.data(), "II*\0", 4) == 0 || std::memcmp(data.data(), "MM\0*", 4) == 0))
+        return Format::kTiff;
+    // An ISO media file: the size of the first box, then "ftyp".
+    if (data.size() >= 12 && std::memcmp(data.data() + 4, "ftyp", 4) == 0) return Format::kHeif;
     return Format::kUnknown;
 }
 
 }  // namespace
 
-int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string& extension) {
+int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string& extension,
+                                PictureInfo* info) {
     ReleaseDIB();
+    PictureInfo own;
+    PictureInfo& found = info ? *info : own;
+    found = {};
     Format format = FormatOfExtension(extension);
     if (format == Format::kUnknown) format = FormatOfContent(data);
     bool ok = false;
@@ -58,15 +76,33 @@ int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string
             ok = DecodeBmp(data, *this);
             break;
         case Format::kJpeg:
-            ok = DecodeJpeg(data, *this);
+            ok = DecodeJpeg(data, *this, &found);
             break;
         case Format::kGif:
             ok = DecodeGif(data, *this);
             break;
+        case Format::kPng:
+            ok = DecodePng(data, *this, &found);
+            break;
+        case Format::kWebp:
+            ok = DecodeWebp(data, *this, &found);
+            break;
+        case Format::kTiff:
+            ok = DecodeTiff(data, *this, &found);
+            break;
+        case Format::kHeif:
+            ok = DecodeHeif(data, *this, &found);
+            break;
         case Format::kUnknown:
             break;
     }
-    if (!ok) ReleaseDIB();
+    // Everything after the load works in sRGB. A profile that cannot be used leaves the samples
+    // as they are, which is what every viewer without colour management shows too.
+    if (ok && !found.icc.empty()) (void)ConvertToSrgb(*this, found.icc);
+    if (!ok) {
+        ReleaseDIB();
+        found = {};
+    }
     return ok ? kDibOk : kDibNoSurface;
 }
 
@@ -117,13 +153,15 @@ int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
     return 0;
 }
 
-int32_t cImage::LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes, int& why) {
+int32_t cImage::LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes, int& why,
+                            PictureInfo* info) {
+    if (info) *info = {};
     why = ReadWholeFile(sPath, file_bytes);
     if (why != 0) {
         ReleaseDIB();
         return kDibNoSurface;
     }
-    return LoadPictureData(file_bytes, UpperExtension(sPath));
+    return LoadPictureData(file_bytes, UpperExtension(sPath), info);
 }
 
 int32_t cImage::LoadPicture(const std::string& sPath) {

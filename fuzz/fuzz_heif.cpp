@@ -1,0 +1,3 @@
+// Fuzz target for the HEIF decoder.
+#define FUZZ_EXTENSION "heic"
+#include "fuzz_decoder.h"

@@ -1,0 +1,3 @@
+// Fuzz target for the PNG decoder.
+#define FUZZ_EXTENSION "png"
+#include "fuzz_decoder.h"

@@ -1,0 +1,3 @@
+// Fuzz target for the TIFF decoder.
+#define FUZZ_EXTENSION "tiff"
+#include "fuzz_decoder.h"
