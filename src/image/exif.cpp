@@ -1,6 +1,7 @@
 #include "image/exif.h"
 
 #include <cstring>
+#include <utility>
 
 namespace pictorra::image {
 namespace {
@@ -78,7 +79,10 @@ bool IsExifPayload(std::span<const uint8_t> app1_payload) {
 
 Orientation ExifOrientation(std::span<const uint8_t> app1_payload) {
     if (!IsExifPayload(app1_payload)) return Orientation::kNormal;
-    const std::span<const uint8_t> tiff = app1_payload.subspan(sizeof(kExifSignature));
+    return TiffOrientation(app1_payload.subspan(sizeof(kExifSignature)));
+}
+
+Orientation TiffOrientation(std::span<const uint8_t> tiff) {
     if (tiff.size() < 8) return Orientation::kNormal;
     bool big_endian = false;
     if (tiff[0] == 'M' && tiff[1] == 'M') {
@@ -100,6 +104,63 @@ Orientation ExifOrientation(std::span<const uint8_t> app1_payload) {
         return Orientation::kNormal;
     }
     return Orientation::kNormal;
+}
+
+}  // namespace pictorra::image
+
+namespace pictorra::image {
+
+void ApplyOrientation(cImage& picture, Orientation orientation) {
+    if (orientation == Orientation::kNormal || !picture.PicValid()) return;
+    const int32_t w = picture.Width(), h = picture.Height();
+    const bool swap = SwapsSides(orientation);
+    cImage turned;
+    if (turned.CreateDIB(swap ? h : w, swap ? w : h) != kDibOk) {
+        picture.ReleaseDIB();
+        return;
+    }
+    const ConstPixelView from = std::as_const(picture).View();
+    const PixelView to = turned.View();
+    // Walks the stored picture in top-down coordinates (x, y) and puts each pixel where the
+    // orientation says the viewer sees it.
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* src = from.Row(y);
+        for (int32_t x = 0; x < w; ++x) {
+            int32_t u = x, v = y;  // where (x, y) lands, top-down in the upright picture
+            switch (orientation) {
+                case Orientation::kNormal:
+                    break;
+                case Orientation::kMirrorHorizontal:
+                    u = w - 1 - x;
+                    break;
+                case Orientation::kRotate180:
+                    u = w - 1 - x;
+                    v = h - 1 - y;
+                    break;
+                case Orientation::kMirrorVertical:
+                    v = h - 1 - y;
+                    break;
+                case Orientation::kTranspose:
+                    u = y;
+                    v = x;
+                    break;
+                case Orientation::kRotate90:
+                    u = h - 1 - y;
+                    v = x;
+                    break;
+                case Orientation::kTransverse:
+                    u = h - 1 - y;
+                    v = w - 1 - x;
+                    break;
+                case Orientation::kRotate270:
+                    u = y;
+                    v = w - 1 - x;
+                    break;
+            }
+            std::memcpy(to.Row(v) + 3 * size_t(u), src + 3 * size_t(x), 3);
+        }
+    }
+    picture = std::move(turned);
 }
 
 }  // namespace pictorra::image

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "image/c_image.h"
+
 namespace pictorra::image {
 
 // How the stored picture must be turned to be seen upright (the EXIF orientation values).
@@ -29,5 +31,14 @@ bool IsExifPayload(std::span<const uint8_t> app1_payload);
 // starting "Exif\0\0"). Both TIFF byte orders; kNormal when the payload is not EXIF, is damaged,
 // has no orientation tag or holds a value outside 1 to 8.
 Orientation ExifOrientation(std::span<const uint8_t> app1_payload);
+
+// The same for a block in TIFF layout (from "II*\0" or "MM\0*"): the EXIF block of a PNG eXIf
+// chunk, a WebP EXIF chunk or PictureInfo::exif.
+Orientation TiffOrientation(std::span<const uint8_t> tiff);
+
+// Turns a decoded picture upright: the pixel stored at (x, y) goes where a viewer honouring the
+// orientation sees it. A new buffer for every orientation but kNormal; when it cannot be made
+// the picture is released (the load then fails as for any picture too large for memory).
+void ApplyOrientation(cImage& picture, Orientation orientation);
 
 }  // namespace pictorra::image

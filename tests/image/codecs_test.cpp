@@ -16,14 +16,17 @@
 // clang-format on
 
 #include "image/atomic_file.h"
+#include "image/exif.h"
 #include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace pictorra::test;
+using pictorra::image::ApplyOrientation;
 using pictorra::image::AtomicFile;
 using pictorra::image::cImage;
+using pictorra::image::Orientation;
 
 // ---- JPEG reading ----------------------------------------------------------------------------
 
@@ -162,6 +165,10 @@ TEST(JpegOrientation, DecodesUpright) {
                 }
             }
             EXPECT_EQ(wrong, 0) << "orientation " << turn.value << ", file " << file;
+            // The decoders that turn a finished picture must agree with the JPEG reader.
+            cImage turned_after = stored;
+            ApplyOrientation(turned_after, static_cast<Orientation>(file < 2 ? turn.value : 1));
+            EXPECT_EQ(Bytes(turned_after), Bytes(img)) << "orientation " << turn.value;
         }
 }
 
