@@ -19,6 +19,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "image/codecs.h"
 
@@ -170,15 +172,177 @@ void ReadProfile(const heif_image_handle* handle, PictureInfo& info) {
         }
         case heif_color_profile_type_nclx: {
             heif_color_profile_nclx* raw = nullptr;
-            if (Failed(heif_image_handle_get_nclx_color_profile(handle, &raw))) return;
+            const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &raw);
+            // libheif hands out the description even when it refuses its values.
             const NclxPtr nclx(raw);
-            if (nclx) info.icc = ProfileFromNclx(*nclx);
+            if (!Failed(error) && nclx) info.icc = ProfileFromNclx(*nclx);
             return;
         }
         default:
             return;
     }
 }
+
+// Big-endian reading within a span; any read past the end leaves `ok` false and gives 0.
+class BoxReader {
+public:
+    explicit BoxReader(std::span<const uint8_t> data) : data_(data) {}
+
+    uint64_t Read(size_t bytes) {
+        if (bytes > data_.size() - position_) {
+            ok_ = false;
+            position_ = data_.size();
+            return 0;
+        }
+        uint64_t v = 0;
+        for (size_t i = 0; i < bytes; ++i) v = v << 8 | data_[position_++];
+        return v;
+    }
+    std::span<const uint8_t> Rest() const { return data_.subspan(position_); }
+    bool ok() const { return ok_; }
+
+private:
+    std::span<const uint8_t> data_;
+    size_t position_ = 0;
+    bool ok_ = true;
+};
+
+constexpr uint32_t FourCc(const char (&name)[5]) {
+    return uint32_t(uint8_t(name[0])) << 24 | uint32_t(uint8_t(name[1])) << 16 |
+           uint32_t(uint8_t(name[2])) << 8 | uint8_t(name[3]);
+}
+
+struct Box {
+    uint32_t type = 0;
+    std::span<const uint8_t> body;
+};
+
+// Takes the next box off the front of `rest`; false at the end or when the box runs past it.
+bool NextBox(std::span<const uint8_t>& rest, Box& box) {
+    BoxReader reader(rest);
+    uint64_t size = reader.Read(4);
+    box.type = uint32_t(reader.Read(4));
+    size_t header = 8;
+    if (size == 1) {
+        size = reader.Read(8);
+        header = 16;
+    } else if (size == 0) {
+        size = rest.size();
+    }
+    if (!reader.ok() || size < header || size > rest.size()) return false;
+    box.body = rest.subspan(header, size_t(size) - header);
+    rest = rest.subspan(size_t(size));
+    return true;
+}
+
+// The first box of a type among the boxes of `data`.
+std::optional<Box> FindBox(std::span<const uint8_t> data, uint32_t type) {
+    Box box;
+    while (NextBox(data, box))
+        if (box.type == type) return box;
+    return std::nullopt;
+}
+
+// The ids and types of the grid and overlay items, from the item information box.
+std::optional<std::vector<std::pair<uint32_t, uint32_t>>> DerivedItems(
+    std::span<const uint8_t> iinf) {
+    BoxReader reader(iinf);
+    const uint64_t version = reader.Read(4) >> 24;
+    reader.Read(version == 0 ? 2 : 4);  // the entry count; the boxes themselves are walked
+    if (!reader.ok()) return std::nullopt;
+    std::vector<std::pair<uint32_t, uint32_t>> items;
+    std::span<const uint8_t> rest = reader.Rest();
+    Box infe;
+    while (NextBox(rest, infe)) {
+        if (infe.type != FourCc("infe")) continue;
+        BoxReader entry(infe.body);
+        const uint64_t infe_version = entry.Read(4) >> 24;
+        if (infe_version < 2) continue;  // no item type before version 2
+        const auto id = uint32_t(entry.Read(infe_version == 2 ? 2 : 4));
+        entry.Read(2);  // protection index
+        const auto type = uint32_t(entry.Read(4));
+        if (!entry.ok()) return std::nullopt;
+        if (type == FourCc("grid") || type == FourCc("iovl")) items.emplace_back(id, type);
+    }
+    return items;
+}
+
+// Up to `wanted` bytes of an item's data, gathered over its extents; nullopt when the item
+// location box is damaged or the data is neither in the file nor in the item data box.
+std::optional<std::vector<uint8_t>> ItemBytes(std::span<const uint8_t> file,
+                                              std::span<const uint8_t> iloc,
+                                              std::span<const uint8_t> idat, uint32_t wanted_id,
+                                              size_t wanted) {
+    BoxReader reader(iloc);
+    const uint64_t version = reader.Read(4) >> 24;
+    const uint64_t sizes = reader.Read(2);
+    const size_t offset_size = (sizes >> 12) & 15, length_size = (sizes >> 8) & 15;
+    const size_t base_size = (sizes >> 4) & 15, index_size = version >= 1 ? sizes & 15 : 0;
+    for (size_t n : {offset_size, length_size, base_size, index_size})
+        if (n != 0 && n != 4 && n != 8) return std::nullopt;
+    const uint64_t count = reader.Read(version < 2 ? 2 : 4);
+    for (uint64_t item = 0; item < count && reader.ok(); ++item) {
+        const uint64_t id = reader.Read(version < 2 ? 2 : 4);
+        const uint64_t method = version >= 1 ? reader.Read(2) & 15 : 0;
+        reader.Read(2);  // data reference index
+        const uint64_t base = reader.Read(base_size);
+        const uint64_t extents = reader.Read(2);
+        std::vector<uint8_t> bytes;
+        for (uint64_t e = 0; e < extents && reader.ok(); ++e) {
+            reader.Read(index_size);
+            const uint64_t offset = reader.Read(offset_size);
+            uint64_t length = reader.Read(length_size);
+            if (id != wanted_id || bytes.size() >= wanted) continue;
+            // Data in another item cannot be followed here.
+            if (method > 1) return std::nullopt;
+            const std::span<const uint8_t> source = method == 0 ? file : idat;
+            if (base > source.size() || offset > source.size() - base) return std::nullopt;
+            const size_t start = size_t(base + offset);
+            if (length == 0) length = source.size() - start;  // to the end of the data
+            if (length > source.size() - start) return std::nullopt;
+            const size_t take = std::min(size_t(length), wanted - bytes.size());
+            bytes.insert(bytes.end(), source.begin() + long(start),
+                         source.begin() + long(start + take));
+        }
+        if (id == wanted_id) return reader.ok() ? std::optional(bytes) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::vector<CanvasSize>> DerivedCanvasSizes(std::span<const uint8_t> file) {
+    std::vector<CanvasSize> sizes;
+    const std::optional<Box> meta = FindBox(file, FourCc("meta"));
+    if (!meta || meta->body.size() < 4) return sizes;  // libheif refuses such a file itself
+    const std::span<const uint8_t> children = meta->body.subspan(4);
+    const std::optional<Box> iinf = FindBox(children, FourCc("iinf"));
+    if (!iinf) return sizes;
+    const auto items = DerivedItems(iinf->body);
+    if (!items) return std::nullopt;
+    if (items->empty()) return sizes;
+    const std::optional<Box> iloc = FindBox(children, FourCc("iloc"));
+    const std::optional<Box> idat = FindBox(children, FourCc("idat"));
+    if (!iloc) return std::nullopt;
+    for (const auto& [id, type] : *items) {
+        // grid: version, flags, rows - 1, columns - 1, width, height; overlay: version, flags,
+        // four 16-bit fill values, width, height. Flag bit 0 makes the sizes 32-bit.
+        const size_t skip = type == FourCc("grid") ? 4 : 10;
+        const auto bytes = ItemBytes(file, iloc->body,
+                                     idat ? idat->body : std::span<const uint8_t>{}, id, skip + 8);
+        if (!bytes || bytes->size() < 2) return std::nullopt;
+        BoxReader reader(*bytes);
+        reader.Read(1);
+        const size_t field = (reader.Read(1) & 1) ? 4 : 2;
+        reader.Read(skip - 2);
+        const auto width = uint32_t(reader.Read(field)), height = uint32_t(reader.Read(field));
+        if (!reader.ok()) return std::nullopt;
+        sizes.push_back({width, height});
+    }
+    return sizes;
+}
+
+namespace {
 
 bool Decode(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
     const ContextPtr context(heif_context_alloc());
@@ -202,6 +366,12 @@ bool Decode(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     if (!LoadableSize(width, height) || depth < 1 || depth > 16) return false;
     if (!WithinDecoderMemory(coded_width, coded_height, depth, alpha)) return false;
+    const auto canvases = DerivedCanvasSizes(data);
+    if (!canvases) return false;
+    for (const CanvasSize& canvas : *canvases)
+        if (!LoadableSize(canvas.width, canvas.height) ||
+            !WithinDecoderMemory(canvas.width, canvas.height, depth, alpha))
+            return false;
 
     const OptionsPtr options(heif_decoding_options_alloc());
     if (!options) return false;

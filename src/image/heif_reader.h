@@ -4,6 +4,7 @@
 #include <libheif/heif.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,5 +22,17 @@ std::vector<uint8_t> ProfileFromNclx(const heif_color_profile_nclx& nclx);
 // writers leave the offset 0 and put "Exif\0\0" before the header; that is skipped too. Empty
 // when no TIFF header is found where the item says.
 std::vector<uint8_t> TiffBlockFromExifItem(std::span<const uint8_t> item);
+
+struct CanvasSize {
+    uint32_t width = 0, height = 0;
+    bool operator==(const CanvasSize&) const = default;
+};
+
+// The picture sizes declared by the grid and overlay items of a file. libheif allocates such a
+// picture whole, at the size its own item data declares, before it decodes any tile, and it
+// does not compare that size with the item's other size fields, so the caps must be applied to
+// these sizes before decoding. Empty when the file has no such item; nullopt when one of them
+// cannot be read (its data lies outside the file, or the boxes that lead to it are damaged).
+std::optional<std::vector<CanvasSize>> DerivedCanvasSizes(std::span<const uint8_t> file);
 
 }  // namespace pictorra::image
