@@ -5,8 +5,9 @@
 // libheif decodes whole pictures, never rows, so the sizes are judged before anything is
 // decoded: the image's size against the load caps, and what libheif will hold at once (the
 // coded planes and its conversion to interleaved RGB) against the same decoder memory cap as
-// the JPEG reader. libheif itself refuses any item whose declared side is above the load cap,
-// which covers the tiles and the declared size of a grid too.
+// the JPEG reader. libheif itself refuses any item whose size property has a side above the
+// load cap; the size a grid or an overlay declares in its own data is read here, because
+// libheif allocates that picture whole without comparing it with anything.
 //
 // Samples above 8 bits are rounded to 8 bits; alpha is composed over white on the 8-bit
 // values, as the GIF reader does for transparency.
