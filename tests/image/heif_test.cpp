@@ -265,6 +265,19 @@ TEST(HeifInfo, ExifBlockIsHandedOverButNotApplied) {
     EXPECT_EQ(std::pair(img.Width(), img.Height()), std::pair(40, 20));
 }
 
+// A camera's EXIF item, as a real writer lays it out, reaches the caller as a TIFF block.
+TEST(HeifInfo, CameraExifItemGivesTheTiffBlock) {
+    const auto file = SharedDir() / "corpora-formats/good/meta-pillowheif-L_exif_xmp_iptc.heic";
+    if (SharedDir().empty() || !std::filesystem::exists(file)) GTEST_SKIP() << "no corpus";
+    cImage img;
+    PictureInfo info;
+    ASSERT_TRUE(DecodeHeif(ReadFileBytes(file), img, &info));
+    ASSERT_GE(info.exif.size(), 8u);
+    EXPECT_EQ(std::vector<uint8_t>(info.exif.begin(), info.exif.begin() + 4),
+              (std::vector<uint8_t>{'I', 'I', 42, 0}));
+    EXPECT_TRUE(info.icc.empty());
+}
+
 // The red, green and blue colorants (D50-adapted XYZ) of a profile.
 std::array<cmsCIEXYZ, 3> Colorants(const std::vector<uint8_t>& icc) {
     std::array<cmsCIEXYZ, 3> xyz{};
