@@ -8,7 +8,8 @@
 namespace pictorra::options {
 
 inline constexpr char kNotImageFileMessage[] =
-    "Not a valid file type. File extension must be BMP, JPG, JPEG, GIF, PNG, WEBP, TIF, TIFF, HEIC, or HEIF.";
+    "Not a valid file type. File extension must be BMP, JPG, JPEG, GIF, PNG, WEBP, TIF, TIFF, "
+    "HEIC, or HEIF.";
 inline constexpr char kNotFileOrFolderMessage[] = "Not a valid file or folder.";
 
 struct PathCheck {
