@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,8 @@ struct Untouched {
     bool converts;  // true: sRGB, nothing to do; false: refused
 };
 
+void PrintTo(const Untouched& row, std::ostream* os) { *os << row.name; }
+
 class ColourUntouched : public testing::TestWithParam<Untouched> {};
 
 TEST_P(ColourUntouched, LeavesEveryByte) {
@@ -171,6 +175,31 @@ Bytes_ BadTagCount(Bytes_ b) {
     return b;
 }
 
+// A display profile whose only tag, A2B0, declares a 255 x 255 x 255 grid of three 16-bit
+// outputs (some 100 MB) and then ends: refused before or while the table is read.
+Bytes_ HugeDeclaredTable() {
+    Bytes_ b(128 + 4 + 12 + 52, 0);
+    const auto put32 = [&b](size_t at, uint32_t v) {
+        for (size_t i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (24 - 8 * i));
+    };
+    const auto put4cc = [&b](size_t at, const char* s) { std::memcpy(&b[at], s, 4); };
+    put32(0, uint32_t(b.size()));
+    put32(8, 0x04300000);
+    put4cc(12, "mntr");
+    put4cc(16, "RGB ");
+    put4cc(20, "XYZ ");
+    put4cc(36, "acsp");
+    put32(68, 0xF6D6), put32(72, 0x10000), put32(76, 0xD32D);  // D50
+    put32(128, 1);
+    put4cc(132, "A2B0"), put32(136, 144), put32(140, 52);
+    put4cc(144, "mAB ");
+    b[152] = b[153] = 3;  // three channels in and out
+    put32(144 + 24, 32);  // the grid right after the tag's header; no curves
+    b[176] = b[177] = b[178] = 255;
+    b[192] = 2;  // 16-bit entries, none of which follow
+    return b;
+}
+
 const Untouched kUntouched[] = {
     {"LcmsSrgb", [] { return Save(ProfilePtr{cmsCreate_sRGBProfile()}.get()); }, true},
     {"ParametricSrgbV4", [] { return RgbProfile(kSrgbPrimaries, SrgbCurve(false).get()); }, true},
@@ -185,6 +214,7 @@ const Untouched kUntouched[] = {
     {"Garbage", [] { return Bytes_(500, 0x5A); }, false},
     {"TruncatedAdobe", [] { return Truncated(AdobeRgb()); }, false},
     {"HugeTagCount", [] { return BadTagCount(AdobeRgb()); }, false},
+    {"HugeDeclaredTable", HugeDeclaredTable, false},
     {"GreyOnColour", GreyGamma22, false},
     {"Lab", [] { return Save(ProfilePtr{cmsCreateLab4Profile(nullptr)}.get()); }, false},
     {"DeviceLink",
@@ -205,6 +235,8 @@ struct Converted {
     double tolerance;
     bool in_gamut_only;  // lcms2 interpolates across the kinks that clipping puts at the edge
 };
+
+void PrintTo(const Converted& row, std::ostream* os) { *os << row.name; }
 
 class ColourConverts : public testing::TestWithParam<Converted> {};
 
