@@ -1,7 +1,8 @@
-// The colour conversion at load on a 12-megapixel picture (compare BM_JpegDecodeGenerated12MP:
-// the conversion should cost a small part of the decode), with both thread budgets, against
-// lcms2's own 8-bit transform of the same profile on one thread; and what a picture tagged
-// sRGB costs (reading the profile only) and the fixed cost of one call.
+// The colour conversion at load on a 12-megapixel picture, to be read beside
+// BM_JpegDecodeGenerated12MP (the decode of a picture of that size), with both thread budgets and
+// against lcms2's own 8-bit transform of the same profile on one thread; and what a picture
+// tagged sRGB costs (the profile is read, the pixels are not touched) and the fixed cost of a
+// call.
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "icc_fixtures.h"
 #include "image/c_image.h"
 #include "image/codecs.h"
 
@@ -18,63 +20,7 @@ namespace {
 
 using pictorra::image::cImage;
 using pictorra::image::ConvertToSrgb;
-
-struct ProfileFree {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using ProfilePtr = std::unique_ptr<void, ProfileFree>;
-
-std::vector<uint8_t> Save(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    if (!profile || !cmsSaveProfileToMem(profile, nullptr, &size)) return {};
-    std::vector<uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    return bytes;
-}
-
-// Adobe RGB (1998), the profile of most cameras' wide-gamut setting.
-std::vector<uint8_t> AdobeRgb() {
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
-    const cmsCIExyY d65 = {0.3127, 0.3290, 1};
-    std::unique_ptr<cmsToneCurve, void (*)(cmsToneCurve*)> gamma{
-        cmsBuildGamma(nullptr, 563.0 / 256.0), cmsFreeToneCurve};
-    cmsToneCurve* curves[3] = {gamma.get(), gamma.get(), gamma.get()};
-    const ProfilePtr p{cmsCreateRGBProfile(&d65, &primaries, curves)};
-    return Save(p.get());
-}
-
-// The same colours as a version 2 lookup-table profile (17-point grid over gamma curves).
-std::vector<uint8_t> AdobeRgbAsTable() {
-    const std::vector<uint8_t> adobe = AdobeRgb();
-    const ProfilePtr src{cmsOpenProfileFromMem(adobe.data(), cmsUInt32Number(adobe.size()))};
-    const ProfilePtr xyz{cmsCreateXYZProfile()};
-    const std::unique_ptr<void, void (*)(void*)> to_xyz{
-        cmsCreateTransform(src.get(), TYPE_RGB_16, xyz.get(), TYPE_XYZ_16, INTENT_PERCEPTUAL, 0),
-        cmsDeleteTransform};
-    const std::unique_ptr<cmsPipeline, void (*)(cmsPipeline*)> lut{cmsPipelineAlloc(nullptr, 3, 3),
-                                                                   cmsPipelineFree};
-    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
-    cmsStageSampleCLut16bit(
-        clut,
-        [](const cmsUInt16Number in[], cmsUInt16Number out[], void* xf) -> cmsInt32Number {
-            cmsDoTransform(xf, in, out, 1);
-            return 1;
-        },
-        to_xyz.get(), 0);
-    cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsPipelineInsertStage(lut.get(), cmsAT_END, clut);
-    cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    const ProfilePtr p{cmsCreateProfilePlaceholder(nullptr)};
-    cmsSetProfileVersion(p.get(), 2.1);
-    cmsSetDeviceClass(p.get(), cmsSigDisplayClass);
-    cmsSetColorSpace(p.get(), cmsSigRgbData);
-    cmsSetPCS(p.get(), cmsSigXYZData);
-    cmsWriteTag(p.get(), cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    cmsWriteTag(p.get(), cmsSigAToB0Tag, lut.get());
-    return Save(p.get());
-}
-
-std::vector<uint8_t> Srgb() { return Save(ProfilePtr{cmsCreate_sRGBProfile()}.get()); }
+using namespace pictorra::test::icc;
 
 // Photograph-like: smooth gradients with noise, so no colour repeats often.
 const cImage& Picture() {
@@ -122,7 +68,7 @@ void BM_ColourAdobeRgb12MP(benchmark::State& state) {
 }
 
 void BM_ColourLookupTable12MP(benchmark::State& state) {
-    const std::vector<uint8_t> icc = AdobeRgbAsTable();
+    const std::vector<uint8_t> icc = AdobeRgbAsTable(17);
     InPlace(state, [&](cImage& img) { (void)ConvertToSrgb(img, icc, Budget(state)); });
 }
 
@@ -144,14 +90,14 @@ void BM_ColourLcms2Transform12MP(benchmark::State& state) {
 
 // A picture tagged sRGB: the profile is read and recognised, the pixels are not touched.
 void BM_ColourSrgbTagged12MP(benchmark::State& state) {
-    const std::vector<uint8_t> icc = Srgb();
+    const std::vector<uint8_t> icc = Save(ProfilePtr{cmsCreate_sRGBProfile()}.get());
     cImage img = Picture();
     for (auto _ : state) benchmark::DoNotOptimize(ConvertToSrgb(img, icc));
 }
 
 // The fixed cost of a call: a one-pixel picture.
 void BM_ColourSetup(benchmark::State& state) {
-    const std::vector<uint8_t> icc = state.range(0) ? AdobeRgbAsTable() : AdobeRgb();
+    const std::vector<uint8_t> icc = state.range(0) ? AdobeRgbAsTable(17) : AdobeRgb();
     cImage img;
     if (img.CreateDIB(1, 1) != 0) {
         state.SkipWithError("no memory");
