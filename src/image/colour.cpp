@@ -477,9 +477,9 @@ bool ConvertToSrgb(cImage& picture, std::span<const uint8_t> icc, int32_t thread
 
     s.srgb.reset(cmsCreate_sRGBProfileTHR(s.context.get()));
     if (!s.srgb) return false;
-    // lcms2 samples the conversion into an 8-bit grid here. Each call of the transform starts
-    // from its own copy of the one-pixel cache, so the row ranges may run at the same time; the
-    // cache pays in burnt-out skies and flat backgrounds.
+    // lcms2 samples the whole conversion on a grid and interpolates. Each call of the transform
+    // starts from its own copy of the one-pixel cache, so the row ranges may run at the same
+    // time; the cache pays in burnt-out skies and flat backgrounds.
     s.transform.reset(cmsCreateTransformTHR(s.context.get(), s.profile.get(), TYPE_BGR_8,
                                             s.srgb.get(), TYPE_BGR_8, INTENT_PERCEPTUAL, 0));
     if (!s.transform) return false;
