@@ -121,7 +121,8 @@ std::string Invalid(const std::string& option, const std::string& accepted) {
 
 const char* const kUsage =
     "Usage: pictorra-cli [OPTIONS] PATH\n"
-    "Prepares one picture file or every picture of a folder (BMP, JPG, JPEG, GIF).\n"
+    "Prepares one picture file or every picture of a folder (BMP, JPG, JPEG, GIF, PNG,\n"
+    "WEBP, TIF, TIFF, HEIC, HEIF).\n"
     "\n"
     "  --crop RATIO       crop to 4x6, 5x7, 8x10, square or SMxLG (a custom ratio)\n"
     "  --mount            mount on a canvas of the ratio instead of cropping (with --crop)\n"

@@ -16,6 +16,7 @@
 #include "cli/cli_args.h"
 #include "cli/progress.h"
 #include "options/c_options.h"
+#include "options/path_check.h"
 #include "shell/file_ops.h"
 #include "shell/qt_settings_store.h"
 #include "shell/shared_values.h"
@@ -103,7 +104,7 @@ std::string Reason(int error) { return std::generic_category().message(error); }
 int CheckPath(const std::string& path) {
     if (shell::FileExists(path)) {
         if (shell::IsImageFile(path)) return options::kDropFile;
-        std::cout << "Not a valid file type. File extension must be BMP, JPG, JPEG, or GIF.\n";
+        std::cout << options::kNotImageFileMessage << "\n";
         return 0;
     }
     if (shell::FolderExists(path)) {

@@ -8,7 +8,8 @@
 namespace pictorra::options {
 
 inline constexpr char kNotImageFileMessage[] =
-    "Not a valid file type. File extension must be BMP, JPG, JPEG, or GIF.";
+    "Not a valid file type. File extension must be BMP, JPG, JPEG, GIF, PNG, WEBP, TIF, TIFF, "
+    "HEIC, or HEIF.";
 inline constexpr char kNotFileOrFolderMessage[] = "Not a valid file or folder.";
 
 struct PathCheck {
@@ -17,7 +18,7 @@ struct PathCheck {
     std::string type_label;  // the type label's caption: "File", "Folder" or ""
 };
 
-// A file is judged by its extension alone (BMP, JPG, JPEG or GIF in any case); whether it
+// A file is judged by its extension alone (shell::IsImageFile, any case); whether it
 // decodes is the load's business. "" and missing paths are neither file nor folder.
 PathCheck CheckPathKind(const std::string& path);
 

@@ -386,7 +386,8 @@ void AddBackslash(std::string& path) {
 bool IsImageFile(const std::string& path) {
     std::string ext = FileExtension(path);
     for (char& c : ext) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return ext == "BMP" || ext == "JPG" || ext == "JPEG" || ext == "GIF";
+    return ext == "BMP" || ext == "JPG" || ext == "JPEG" || ext == "GIF" || ext == "PNG" ||
+           ext == "WEBP" || ext == "TIF" || ext == "TIFF" || ext == "HEIC" || ext == "HEIF";
 }
 
 }  // namespace pictorra::shell

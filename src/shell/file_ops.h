@@ -84,7 +84,8 @@ void DeleteFolderTree(const std::string& folder);
 // Appends "/" to a non-empty path that does not end in "/"; an empty path stays empty.
 void AddBackslash(std::string& path);
 
-// True when the extension (FileExtension) is BMP, JPG, JPEG or GIF in any ASCII letter case.
+// True when the extension (FileExtension) is one the program reads, in any ASCII letter case:
+// BMP, JPG, JPEG, GIF, PNG, WEBP, TIF, TIFF, HEIC or HEIF.
 bool IsImageFile(const std::string& path);
 
 }  // namespace pictorra::shell

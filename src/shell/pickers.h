@@ -10,7 +10,8 @@ class QWidget;
 
 namespace pictorra::shell {
 
-inline constexpr char kImageFilesFilter[] = "Image Files (*.gif *.jpg *.jpeg *.bmp)";
+inline constexpr char kImageFilesFilter[] =
+    "Image Files (*.gif *.jpg *.jpeg *.bmp *.png *.webp *.tif *.tiff *.heic *.heif)";
 
 // The picture-file dialog: one existing file; picture types are listed whatever the letter case
 // of their extension ("A.JPG" too), and an existing file of another type can be typed.

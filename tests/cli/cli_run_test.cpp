@@ -67,7 +67,9 @@ TEST_F(CliRun, ExitStatuses) {
         {{"--quiet", mixed}, 1, "Error log saved as:"},
         {{"--orient", "q", good}, 2, "--orient"},
         {{dir.File("nothing-here")}, 2, "Not a valid file or folder."},
-        {{text + "/read me.txt"}, 2, "File extension must be BMP, JPG, JPEG, or GIF."},
+        {{text + "/read me.txt"},
+         2,
+         "File extension must be BMP, JPG, JPEG, GIF, PNG, WEBP, TIF, TIFF, HEIC, or HEIF."},
         {{"--name", "x", good}, 2, "--name"},
         {ez, 3, "Folder exists. Delete it?"},  // no terminal to answer on: Cancel
         {{"--yes", "--crop", "4x6", "--resize", "ez", good}, 0, "OK (--yes)"},

@@ -14,7 +14,7 @@ namespace {
 TEST(PathCheck, Kinds) {
     test::TempDir dir;
     ASSERT_FALSE(dir.path().empty());
-    for (const char* name : {"a.jpg", "B.JPEG", "d.png", "e.txt"})
+    for (const char* name : {"a.jpg", "B.JPEG", "d.png", "C.HEIC", "f.psd", "e.txt"})
         test::WriteFileBytes(dir.path() / name, {1, 2, 3});
     std::filesystem::create_directory(dir.path() / "holiday.jpg");  // a folder, whatever its name
 
@@ -26,7 +26,9 @@ TEST(PathCheck, Kinds) {
     } cases[] = {
         {dir.File("a.jpg"), 1, "", "File"},
         {dir.File("B.JPEG"), 1, "", "File"},
-        {dir.File("d.png"), 0, kNotImageFileMessage, ""},
+        {dir.File("d.png"), 1, "", "File"},
+        {dir.File("C.HEIC"), 1, "", "File"},
+        {dir.File("f.psd"), 0, kNotImageFileMessage, ""},
         {dir.File("e.txt"), 0, kNotImageFileMessage, ""},
         {dir.File("holiday.jpg"), 2, "", "Folder"},
         {dir.File("missing.jpg"), 0, kNotFileOrFolderMessage, ""},

@@ -37,7 +37,9 @@ TEST(PathSplitting, Table) {
         {ParentFolder, "/b.jpg", "/"}, {ParentFolder, "b.jpg", ""}, {ParentFolder, "/a/b/", "/a/b"},
         {Appended, "", ""}, {Appended, "/a", "/a/"}, {Appended, "/a/", "/a/"},
         {IsImage, "a.JpEg", "image"}, {IsImage, "/p/A.BMP", "image"}, {IsImage, "x.gif", "image"},
-        {IsImage, "/my.dir/x.jpg", "image"}, {IsImage, "a.tif", "-"}, {IsImage, "a.jpg ", "-"},
+        {IsImage, "/my.dir/x.jpg", "image"}, {IsImage, "a.tif", "image"}, {IsImage, "b.TIFF", "image"},
+        {IsImage, "c.HeIc", "image"}, {IsImage, "d.heif", "image"}, {IsImage, "e.PNG", "image"},
+        {IsImage, "f.webp", "image"}, {IsImage, "g.hif", "-"}, {IsImage, "h.psd", "-"}, {IsImage, "a.jpg ", "-"},
         {IsImage, "/my.jpg/photo", "-"}, {IsImage, "a.jpe", "-"}, {IsImage, "", "-"}};
     // clang-format on
     for (const auto& r : rows) EXPECT_EQ(r.split(r.path), r.want) << r.path;

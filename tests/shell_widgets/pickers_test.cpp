@@ -72,8 +72,8 @@ class PickersTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        for (const char* name :
-             {"A.JPG", "b.jpeg", "c.Gif", "d.BMP", "e.gif", "notes.txt", "photo.png", "raw.jpgx"})
+        for (const char* name : {"A.JPG", "b.jpeg", "c.Gif", "d.BMP", "e.gif", "f.HEIC", "g.tiff",
+                                 "notes.txt", "photo.png", "raw.jpgx"})
             Touch(dir_.filePath(name));
         QVERIFY(QDir(dir_.path()).mkdir("sub"));
     }
@@ -86,7 +86,8 @@ private slots:
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         dialog->setDirectory(dir_.path());
         dialog->show();
-        const QStringList pictures = {"A.JPG", "b.jpeg", "c.Gif", "d.BMP", "e.gif", "sub"};
+        const QStringList pictures = {"A.JPG",  "b.jpeg", "c.Gif",     "d.BMP", "e.gif",
+                                      "f.HEIC", "g.tiff", "photo.png", "sub"};
         QTRY_COMPARE(Listed(*dialog), pictures);
         QVERIFY(!(dialog->filter() & QDir::CaseSensitive));
     }

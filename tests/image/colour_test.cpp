@@ -1,0 +1,222 @@
+// ConvertToSrgb against colour science worked out here: expectations computed in double precision
+// from the published primaries, on profiles made with lcms2 and on the shared photos' own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "icc_fixtures.h"
+#include "image/codecs.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace pictorra::test;
+using namespace pictorra::test::icc;
+using pictorra::image::cImage;
+using pictorra::image::ConvertToSrgb;
+using Icc = std::vector<uint8_t>;
+
+// The profile of a photo in the shared corpus; empty when the corpus is absent.
+Icc FromPhoto(const char* name) {
+    const auto path = SharedDir() / "corpora-formats" / "good" / name;
+    cImage picture;
+    pictorra::image::PictureInfo info;
+    if (SharedDir().empty() || !std::filesystem::exists(path) ||
+        !pictorra::image::DecodeJpeg(ReadFileBytes(path), picture, &info))
+        return {};
+    return info.icc;
+}
+
+// A display profile whose only tag, A2B0, declares a 255 x 255 x 255 grid of three 16-bit
+// outputs (some 100 MB) and then ends.
+Icc HugeDeclaredTable() {
+    Icc b(196, 0);
+    const auto put = [&b](size_t at, uint32_t v) {
+        for (size_t i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (24 - 8 * i));
+    };
+    const auto tag = [&b](size_t at, const char* s) { std::memcpy(&b[at], s, 4); };
+    put(0, uint32_t(b.size())), put(8, 0x04300000), tag(12, "mntr"), tag(16, "RGB ");
+    tag(20, "XYZ "), tag(36, "acsp"), put(68, 0xF6D6), put(72, 0x10000), put(76, 0xD32D);
+    put(128, 1), tag(132, "A2B0"), put(136, 144), put(140, 52);  // one tag
+    tag(144, "mAB "), b[152] = b[153] = 3, put(168, 32);         // only a grid, at +32
+    b[176] = b[177] = b[178] = 255, b[192] = 2;                  // 255^3 points, 16 bits
+    return b;
+}
+
+Icc Damaged(Icc b, size_t keep, size_t at = 0, uint8_t value = 0) {
+    if (at && at + 1 < b.size()) b[at] = b[at + 1] = value;
+    b.resize(std::min(keep, b.size()));
+    return b;
+}
+
+double SrgbEncode(double v) {
+    return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+}
+
+// Adobe RGB to sRGB in linear light, from the two sets of primaries with the same white.
+constexpr double kAdobeToSrgb[3][3] = {
+    {1.39835574, -0.39835574, 0}, {0, 1, 0}, {0, -0.04294257, 1.04294257}};
+
+// Unrounded 8-bit sRGB values of an Adobe RGB colour; `in_gamut` is cleared when sRGB does not
+// hold it with room to spare (every channel 3 % of linear light inside the clipping edges).
+std::array<double, 3> AdobeToSrgb(Rgb c, bool* in_gamut = nullptr) {
+    const double in[3] = {std::pow(c.r / 255.0, kAdobeGamma), std::pow(c.g / 255.0, kAdobeGamma),
+                          std::pow(c.b / 255.0, kAdobeGamma)};
+    std::array<double, 3> out{};
+    for (size_t i = 0; i < 3; ++i) {
+        const double lin =
+            kAdobeToSrgb[i][0] * in[0] + kAdobeToSrgb[i][1] * in[1] + kAdobeToSrgb[i][2] * in[2];
+        out[i] = 255 * SrgbEncode(std::clamp(lin, 0.0, 1.0));
+        if (in_gamut && (lin < 0.03 || lin > 0.97)) *in_gamut = false;
+    }
+    return out;
+}
+
+cImage GreyRamp(int rows) {
+    return MakeImage(256, rows, [](int x, int) { return Rgb{uint8_t(x), uint8_t(x), uint8_t(x)}; });
+}
+
+// ---- profiles that change nothing or cannot be used --------------------------------------------
+
+struct Untouched {
+    const char* name;
+    std::function<Icc()> profile;
+    bool converts;  // true: sRGB, nothing to do; false: refused
+    bool photo;     // the profile comes from the shared corpus
+};
+void PrintTo(const Untouched& row, std::ostream* os) { *os << row.name; }
+
+class ColourUntouched : public testing::TestWithParam<Untouched> {};
+
+TEST_P(ColourUntouched, LeavesEveryByte) {
+    const Icc icc = GetParam().profile();
+    if (GetParam().photo && icc.empty()) GTEST_SKIP() << "shared corpus not found";
+    cImage picture = Noise(37, 23, 7);  // odd width: the row padding is checked too
+    const std::vector<uint8_t> before = Bytes(picture);
+    EXPECT_EQ(ConvertToSrgb(picture, icc), GetParam().converts);
+    EXPECT_EQ(Bytes(picture), before);
+}
+
+const Untouched kUntouched[] = {
+    {"LcmsSrgb", [] { return Save(ProfilePtr{cmsCreate_sRGBProfile()}.get()); }, true, false},
+    {"ParametricSrgbV4", [] { return RgbProfile(kSrgbPrimaries, SrgbCurve(false).get()); }, true,
+     false},
+    {"TabulatedSrgbV2", [] { return RgbProfile(kSrgbPrimaries, SrgbCurve(true).get(), 2.1); }, true,
+     false},
+    {"GreySrgbCurve", [] { return Grey(SrgbCurve(false).get()); }, true, false},
+    {"PhotoSrgbV4", [] { return FromPhoto("meta-libavif-paris_exif_xmp_icc.jpg"); }, true, true},
+    {"Empty", [] { return Icc{}; }, false, false},
+    {"Garbage", [] { return Icc(500, 0x5A); }, false, false},
+    {"TruncatedAdobe", [] { return Damaged(AdobeRgb(), AdobeRgb().size() / 2); }, false, false},
+    {"HugeTagCount", [] { return Damaged(AdobeRgb(), 1 << 20, 128, 0xFF); }, false, false},
+    {"HugeDeclaredTable", HugeDeclaredTable, false, false},
+    {"GreyOnColour", [] { return Grey(CurvePtr{cmsBuildGamma(nullptr, 2.2)}.get()); }, false,
+     false},
+    {"Lab", [] { return Save(ProfilePtr{cmsCreateLab4Profile(nullptr)}.get()); }, false, false},
+    {"DeviceLink",
+     [] { return Save(ProfilePtr{cmsCreateInkLimitingDeviceLink(cmsSigCmykData, 300)}.get()); },
+     false, false},
+};
+INSTANTIATE_TEST_SUITE_P(Colour, ColourUntouched, testing::ValuesIn(kUntouched),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Adobe RGB to sRGB -------------------------------------------------------------------------
+
+// The matrix path gives the correctly rounded value; against the published primaries it may
+// round the other way only next to a half level (a profile stores its colourants to 16
+// fractional bits), so it misses by at most half a level and a little, and rarely. Lookup tables
+// are lcms2's interpolation on a grid: within a level or two, but for the kinks that clipping
+// puts at the gamut's edge.
+struct Converted {
+    const char* name;
+    std::function<Icc()> profile;
+    double worst_miss;  // in levels
+    bool in_gamut_only;
+    bool photo;
+};
+void PrintTo(const Converted& row, std::ostream* os) { *os << row.name; }
+
+class ColourConverts : public testing::TestWithParam<Converted> {};
+
+TEST_P(ColourConverts, EveryFifthLevelAndEveryGrey) {
+    const Icc icc = GetParam().profile();
+    if (GetParam().photo && icc.empty()) GTEST_SKIP() << "shared corpus not found";
+    constexpr int kSteps = 52, kWidth = kSteps * kSteps;
+    const cImage source = MakeImage(kWidth + 1, kSteps, [](int x, int y) {
+        if (x == kWidth) return Rgb{uint8_t(y * 5), uint8_t(y * 5), uint8_t(y * 5)};
+        return Rgb{uint8_t(x % kSteps * 5), uint8_t(x / kSteps * 5), uint8_t(y * 5)};
+    });
+    cImage picture = source;
+    ASSERT_TRUE(ConvertToSrgb(picture, icc));
+    int rounded_the_other_way = 0;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x) {
+            const Rgb got = PixelAt(picture, x, y);
+            bool in_gamut = true;
+            const std::array<double, 3> want = AdobeToSrgb(PixelAt(source, x, y), &in_gamut);
+            if (GetParam().in_gamut_only && !in_gamut) continue;
+            const uint8_t channels[3] = {got.r, got.g, got.b};
+            for (size_t c = 0; c < 3; ++c) {
+                const double miss = std::abs(channels[c] - want[c]);
+                ASSERT_LE(miss, GetParam().worst_miss) << x << "," << y << " channel " << c;
+                rounded_the_other_way += miss > 0.5;
+            }
+        }
+    if (GetParam().worst_miss < 1) {
+        EXPECT_LT(rounded_the_other_way, picture.Width() * picture.Height() / 100);
+    }
+}
+
+const Converted kConverted[] = {
+    {"MatrixShaper", [] { return AdobeRgb(); }, 0.55, false, false},
+    {"LookupTable", [] { return AdobeRgbAsTable(17); }, 2.05, true, false},
+    {"PhotoMatrixShaper", [] { return FromPhoto("meta-exiv2-Reagan.jpg"); }, 0.6, false, true},
+};
+INSTANTIATE_TEST_SUITE_P(Colour, ColourConverts, testing::ValuesIn(kConverted),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Colour, GreysStayNeutralAndEndsExact) {
+    cImage picture = GreyRamp(1);
+    ASSERT_TRUE(ConvertToSrgb(picture, AdobeRgb()));
+    for (int v = 0; v < 256; ++v) {
+        const Rgb got = PixelAt(picture, v, 0);
+        EXPECT_EQ(got.g, std::lrint(AdobeToSrgb({uint8_t(v), uint8_t(v), uint8_t(v)})[1])) << v;
+        EXPECT_TRUE(got.r == got.g && got.g == got.b) << v;
+    }
+    EXPECT_EQ(PixelAt(picture, 0, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(PixelAt(picture, 255, 0), (Rgb{255, 255, 255}));
+}
+
+TEST(Colour, GreyProfileOnGreyPicture) {
+    cImage picture = GreyRamp(3);
+    ASSERT_TRUE(ConvertToSrgb(picture, Grey(CurvePtr{cmsBuildGamma(nullptr, 2.2)}.get())));
+    for (int v = 0; v < 256; ++v) {
+        const auto want = uint8_t(std::lrint(255 * SrgbEncode(std::pow(v / 255.0, 2.2))));
+        EXPECT_EQ(PixelAt(picture, v, 2), (Rgb{want, want, want})) << v;
+    }
+}
+
+TEST(Colour, SameBytesWhateverTheThreadsAndPaddingKept) {
+    for (const Icc& profile : {AdobeRgb(), AdobeRgbAsTable(17)}) {
+        cImage one = Noise(1001, 700, 3);  // large enough to be split, padded rows
+        cImage all = one;
+        const std::vector<uint8_t> before = Bytes(one);
+        ASSERT_TRUE(ConvertToSrgb(one, profile, 1));
+        ASSERT_TRUE(ConvertToSrgb(all, profile, pictorra::image::kAllCores));
+        EXPECT_EQ(Bytes(one), Bytes(all));
+        const std::vector<uint8_t> after = Bytes(one);
+        const size_t stride = size_t(one.BytesPerScanLine());
+        for (size_t row = 0; row < size_t(one.Height()); ++row)
+            for (size_t i = 3 * 1001; i < stride; ++i)
+                ASSERT_EQ(after[row * stride + i], before[row * stride + i]);
+    }
+}
+
+}  // namespace
