@@ -188,30 +188,53 @@ inline uint32_t Straight(uint32_t c, uint32_t a) {
 
 inline uint8_t Ink(uint32_t c, uint32_t k) { return uint8_t(((255 - c) * (255 - k) + 127) / 255); }
 
-// One row of 8-bit samples (layout.channels to a pixel) into blue, green, red.
-void ComposeRow(const Layout& layout, const uint8_t* src, uint32_t count, uint8_t* dst) {
-    const int n = layout.channels;
-    const bool alpha = layout.alpha != Alpha::kNone;
-    const bool premultiplied = layout.alpha == Alpha::kPremultiplied;
-    for (uint32_t x = 0; x < count; ++x, src += n, dst += 3) {
+// One row of 8-bit samples into blue, green, red: `stride` samples to a pixel, the colour
+// samples first and the alpha sample (if any) at `alpha_at`. Made for each kind of pixel, so the
+// loop decides nothing per pixel.
+template <Colour colour, Alpha alpha>
+void ComposeRowAs(const uint8_t* src, int stride, int alpha_at, uint32_t count, uint8_t* dst) {
+    for (uint32_t x = 0; x < count; ++x, src += stride, dst += 3) {
         uint32_t r = 0, g = 0, b = 0;
-        switch (layout.colour) {
-            case Colour::kGrey:
-                r = g = b = src[0];
-                break;
-            case Colour::kRgb:
-                r = src[0], g = src[1], b = src[2];
-                break;
-            case Colour::kCmyk:
-                r = Ink(src[0], src[3]), g = Ink(src[1], src[3]), b = Ink(src[2], src[3]);
-                break;
+        if constexpr (colour == Colour::kGrey) {
+            r = g = b = src[0];
+        } else if constexpr (colour == Colour::kRgb) {
+            r = src[0], g = src[1], b = src[2];
+        } else {
+            r = Ink(src[0], src[3]), g = Ink(src[1], src[3]), b = Ink(src[2], src[3]);
         }
-        if (alpha) {
-            const uint32_t a = src[n - 1];
-            if (premultiplied) r = Straight(r, a), g = Straight(g, a), b = Straight(b, a);
+        if constexpr (alpha != Alpha::kNone) {
+            const uint32_t a = src[alpha_at];
+            if constexpr (alpha == Alpha::kPremultiplied) {
+                r = Straight(r, a), g = Straight(g, a), b = Straight(b, a);
+            }
             r = OverWhite(r, a), g = OverWhite(g, a), b = OverWhite(b, a);
         }
         dst[0] = uint8_t(b), dst[1] = uint8_t(g), dst[2] = uint8_t(r);
+    }
+}
+
+using ComposeFn = void (*)(const uint8_t*, int, int, uint32_t, uint8_t*);
+
+template <Colour colour>
+ComposeFn ComposerFor(Alpha alpha) {
+    switch (alpha) {
+        case Alpha::kStraight:
+            return ComposeRowAs<colour, Alpha::kStraight>;
+        case Alpha::kPremultiplied:
+            return ComposeRowAs<colour, Alpha::kPremultiplied>;
+        default:
+            return ComposeRowAs<colour, Alpha::kNone>;
+    }
+}
+
+ComposeFn ComposerFor(const Layout& layout) {
+    switch (layout.colour) {
+        case Colour::kRgb:
+            return ComposerFor<Colour::kRgb>(layout.alpha);
+        case Colour::kCmyk:
+            return ComposerFor<Colour::kCmyk>(layout.alpha);
+        default:
+            return ComposerFor<Colour::kGrey>(layout.alpha);
     }
 }
 
@@ -229,10 +252,6 @@ void GatherRow(const Layout& layout, const std::vector<const uint8_t*>& planes, 
     }
     const int s = layout.samples;
     const auto* src = reinterpret_cast<const Sample*>(planes[0]) + offset * size_t(s);
-    if (sizeof(Sample) == 1 && s == n) {
-        std::memcpy(row, src, size_t(count) * size_t(n));
-        return;
-    }
     for (uint32_t x = 0; x < count; ++x, src += s, row += n) {
         for (int c = 0; c < n; ++c) row[c] = To8(src[c]);
     }
@@ -256,7 +275,11 @@ bool ReadSamples(TIFF* tif, const Layout& layout, cImage& out) {
         buffers.push_back(std::make_unique_for_overwrite<uint8_t[]>(size_t(block_bytes)));
         planes.push_back(buffers.back().get());
     }
-    std::vector<uint8_t> row(size_t(layout.block_w) * size_t(layout.channels));
+    // Interleaved 8-bit samples are composed straight from the block; others are gathered into
+    // one row of 8-bit samples first.
+    const bool direct = layout.bytes == 1 && !layout.planar;
+    const ComposeFn compose = ComposerFor(layout);
+    std::vector<uint8_t> row(direct ? 0 : size_t(layout.block_w) * size_t(layout.channels));
     const PixelView view = out.View();
 
     for (uint32_t y0 = 0; y0 < height; y0 += layout.block_h) {
@@ -278,12 +301,18 @@ bool ReadSamples(TIFF* tif, const Layout& layout, cImage& out) {
             }
             for (uint32_t r = 0; r < rows; ++r) {
                 const size_t offset = size_t(r) * layout.block_w;
+                uint8_t* dst = view.Row(int32_t(y0 + r)) + size_t(3) * x0;
+                if (direct) {
+                    compose(planes[0] + offset * size_t(layout.samples), layout.samples,
+                            layout.channels - 1, columns, dst);
+                    continue;
+                }
                 if (layout.bytes == 1) {
                     GatherRow<uint8_t>(layout, planes, offset, columns, row.data());
                 } else {
                     GatherRow<uint16_t>(layout, planes, offset, columns, row.data());
                 }
-                ComposeRow(layout, row.data(), columns, view.Row(int32_t(y0 + r)) + size_t(3) * x0);
+                compose(row.data(), layout.channels, layout.channels - 1, columns, dst);
             }
         }
     }
