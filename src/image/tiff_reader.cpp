@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "image/codecs.h"
@@ -191,8 +192,9 @@ inline uint8_t Ink(uint32_t c, uint32_t k) { return uint8_t(((255 - c) * (255 - 
 // One row of 8-bit samples into blue, green, red: `stride` samples to a pixel, the colour
 // samples first and the alpha sample (if any) at `alpha_at`. Made for each kind of pixel, so the
 // loop decides nothing per pixel.
-template <Colour colour, Alpha alpha>
-void ComposeRowAs(const uint8_t* src, int stride, int alpha_at, uint32_t count, uint8_t* dst) {
+template <Colour colour, Alpha alpha, typename Stride, typename AlphaAt>
+void ComposePixels(const uint8_t* src, Stride stride, AlphaAt alpha_at, uint32_t count,
+                   uint8_t* dst) {
     for (uint32_t x = 0; x < count; ++x, src += stride, dst += 3) {
         uint32_t r = 0, g = 0, b = 0;
         if constexpr (colour == Colour::kGrey) {
@@ -210,6 +212,20 @@ void ComposeRowAs(const uint8_t* src, int stride, int alpha_at, uint32_t count, 
             r = OverWhite(r, a), g = OverWhite(g, a), b = OverWhite(b, a);
         }
         dst[0] = uint8_t(b), dst[1] = uint8_t(g), dst[2] = uint8_t(r);
+    }
+}
+
+// Pixels without extra samples, the usual case, get a loop whose stride the compiler knows.
+template <Colour colour, Alpha alpha>
+void ComposeRowAs(const uint8_t* src, int stride, int alpha_at, uint32_t count, uint8_t* dst) {
+    constexpr int kColours = colour == Colour::kGrey ? 1 : colour == Colour::kRgb ? 3 : 4;
+    constexpr int kNatural = kColours + (alpha == Alpha::kNone ? 0 : 1);
+    using Natural = std::integral_constant<int, kNatural>;
+    using AlphaAt = std::integral_constant<int, kNatural - 1>;
+    if (stride == kNatural) {
+        ComposePixels<colour, alpha>(src, Natural{}, AlphaAt{}, count, dst);
+    } else {
+        ComposePixels<colour, alpha>(src, stride, alpha_at, count, dst);
     }
 }
 
