@@ -67,10 +67,11 @@ constexpr int kWidth = 37, kHeight = 23, kBlock = 16, kStripRows = 5;
 
 // Writes the generated picture with libtiff; `tags` sets anything more before the data.
 std::vector<uint8_t> WriteTiff(const Layout& l, uint16_t orientation = 1,
-                               const std::function<void(TIFF*)>& tags = {}) {
+                               const std::function<void(TIFF*)>& tags = {},
+                               const char* mode = "w") {
     TempDir dir;
     const std::string path = dir.File("t.tif");
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = TIFFOpen(path.c_str(), mode);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, l.samples);
@@ -225,6 +226,15 @@ TEST(TiffInfo, ExifAndGpsDirectoriesOfAFile) {
     Exiv2::ExifParser::decode(exif, info.exif.data(), info.exif.size());
     EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal")), exif.end());
     EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude")), exif.end());
+}
+
+// exiv2 cannot read BigTIFF; the picture still loads, turned, and the block still says how.
+TEST(TiffInfo, OrientationKeptWhenTheMetadataCannotBeRead) {
+    PictureInfo info;
+    cImage img;
+    ASSERT_TRUE(image::DecodeTiff(WriteTiff(kLayouts[3], 6, {}, "w8"), img, &info));
+    EXPECT_EQ(img.Width(), kHeight);
+    EXPECT_EQ(image::TiffOrientation(info.exif), image::Orientation::kRotate90);
 }
 
 // A minimal 8-bit grey file: one strip of `count` bytes at `offset`, the data (if any) after the
