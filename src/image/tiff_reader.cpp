@@ -181,8 +181,8 @@ inline uint8_t OverWhite(uint32_t c, uint32_t a) {
     return uint8_t((c * a + 255 * (255 - a) + 127) / 255);
 }
 
-// Premultiplied samples are made straight first (truncating, as the reference decoder does), so
-// both kinds of alpha compose by the one formula.
+// Premultiplied samples are made straight first (truncating; colour above its alpha, which a
+// sound file never has, is held at 255), so both kinds of alpha compose by the one formula.
 inline uint32_t Straight(uint32_t c, uint32_t a) {
     return a == 0 ? 0 : std::min<uint32_t>(255, c * 255 / a);
 }
