@@ -1,11 +1,179 @@
-// PLACEHOLDER: replaced by the webp decoder.
+// WebP decoding with libwebp, from memory.
+//
+// A still picture without alpha is decoded straight into the bottom-up BGR buffer: libwebp's
+// vertical flip writes the first row last, so there is no intermediate picture and no extra
+// pass. A picture with alpha goes through a BGRA buffer and is composed over white.
+//
+// An animation shows its first frame the way a viewer starts it: on a canvas that begins fully
+// transparent (the background colour in the file is only a hint, and viewers ignore it), so the
+// canvas is white and the first frame is composed onto it at its offset.
+//
+// The extended format's chunks give the colour profile (ICCP) and the EXIF block; the EXIF
+// orientation is applied. libwebp has no memory limit of its own: its working memory follows
+// the picture's size, so the size is checked against the load caps before anything is decoded.
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
 #include "image/codecs.h"
+#include "image/exif.h"
 
 namespace pictorra::image {
+namespace {
 
-bool DecodeWebp(std::span<const uint8_t>, cImage& out, PictureInfo*) {
-    out.ReleaseDIB();
-    return false;
+struct DemuxDeleter {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+using DemuxHandle = std::unique_ptr<WebPDemuxer, DemuxDeleter>;
+
+// A colour over white by its alpha, rounded: (c*a + 255*(255-a) + 127) / 255.
+inline uint8_t OverWhite(uint32_t c, uint32_t a) {
+    return uint8_t((c * a + 255 * (255 - a) + 127) / 255);
+}
+
+// The extended format (a VP8X chunk first) is the only one with metadata or animation.
+bool IsExtended(std::span<const uint8_t> data) {
+    return data.size() >= 16 && std::memcmp(data.data() + 12, "VP8X", 4) == 0;
+}
+
+// A copy of the first chunk of a kind; empty when there is none.
+std::vector<uint8_t> ChunkBytes(WebPDemuxer* demux, const char* fourcc) {
+    std::vector<uint8_t> bytes;
+    WebPChunkIterator chunk{};
+    if (WebPDemuxGetChunk(demux, fourcc, 1, &chunk) != 0 && chunk.chunk.bytes != nullptr) {
+        bytes.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+    }
+    WebPDemuxReleaseChunkIterator(&chunk);
+    return bytes;
+}
+
+// The EXIF block in TIFF layout: some writers put JPEG's "Exif\0\0" in front of it.
+std::vector<uint8_t> ExifBlock(WebPDemuxer* demux) {
+    std::vector<uint8_t> exif = ChunkBytes(demux, "EXIF");
+    static constexpr uint8_t kJpegPrefix[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (exif.size() >= sizeof kJpegPrefix &&
+        std::memcmp(exif.data(), kJpegPrefix, sizeof kJpegPrefix) == 0) {
+        exif.erase(exif.begin(), exif.begin() + sizeof kJpegPrefix);
+    }
+    return exif;
+}
+
+// Decodes one bitstream (a whole still file, or an animation frame's chunks) into the picture
+// at (left, top), picture rows counted from the top. The bitstream's size must fit there.
+bool DecodeBitstream(std::span<const uint8_t> bitstream, const WebPBitstreamFeatures& features,
+                     cImage& out, int32_t left, int32_t top) {
+    const int32_t width = features.width, height = features.height;
+    WebPDecoderConfig config;
+    if (WebPInitDecoderConfig(&config) == 0) return false;
+    const PixelView view = out.View();
+    const size_t stride = size_t(view.stride);
+    WebPRGBABuffer& rgba = config.output.u.RGBA;
+    config.output.is_external_memory = 1;
+    std::vector<uint8_t> bgra;
+    if (!features.has_alpha) {
+        // Straight into the picture: with the flip, libwebp writes the top row at the end of
+        // the area it is given, which in a bottom-up buffer is where the top row belongs.
+        config.output.colorspace = MODE_BGR;
+        config.options.flip = 1;
+        rgba.rgba = view.Row(top + height - 1) + size_t(3) * size_t(left);
+        rgba.stride = view.stride;
+        rgba.size = stride * size_t(height - 1) + size_t(3) * size_t(width);
+    } else {
+        config.output.colorspace = MODE_BGRA;
+        bgra.resize(size_t(4) * size_t(width) * size_t(height));
+        rgba.rgba = bgra.data();
+        rgba.stride = 4 * width;
+        rgba.size = bgra.size();
+    }
+    const VP8StatusCode status = WebPDecode(bitstream.data(), bitstream.size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK) return false;
+    if (!features.has_alpha) return true;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* src = &bgra[size_t(4) * size_t(width) * size_t(y)];
+        uint8_t* dst = view.Row(top + y) + size_t(3) * size_t(left);
+        for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) {
+            const uint32_t a = src[3];
+            dst[0] = OverWhite(src[0], a);
+            dst[1] = OverWhite(src[1], a);
+            dst[2] = OverWhite(src[2], a);
+        }
+    }
+    return true;
+}
+
+// The first frame of an animation on its white canvas.
+bool DecodeFirstFrame(WebPDemuxer* demux, cImage& out) {
+    const int64_t canvas_width = WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH);
+    const int64_t canvas_height = WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT);
+    if (!LoadableSize(canvas_width, canvas_height)) return false;
+    WebPIterator frame{};
+    if (WebPDemuxGetFrame(demux, 1, &frame) == 0) return false;
+    const std::span<const uint8_t> bitstream(frame.fragment.bytes, frame.fragment.size);
+    const int64_t left = frame.x_offset, top = frame.y_offset;
+    WebPDemuxReleaseIterator(&frame);
+
+    WebPBitstreamFeatures features{};
+    if (WebPGetFeatures(bitstream.data(), bitstream.size(), &features) != VP8_STATUS_OK) {
+        return false;
+    }
+    if (left < 0 || top < 0 || left + features.width > canvas_width ||
+        top + features.height > canvas_height) {
+        return false;
+    }
+    if (out.CreateDIB(int32_t(canvas_width), int32_t(canvas_height)) != kDibOk) return false;
+    const bool covers = features.width == canvas_width && features.height == canvas_height;
+    if (!covers) out.FillRect(0, 0, int32_t(canvas_width), int32_t(canvas_height), 0xFFFFFF);
+    return DecodeBitstream(bitstream, features, out, int32_t(left), int32_t(top));
+}
+
+bool DecodeWebpInto(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
+    WebPBitstreamFeatures features{};
+    if (WebPGetFeatures(data.data(), data.size(), &features) != VP8_STATUS_OK) return false;
+    DemuxHandle demux;
+    if (IsExtended(data)) {
+        const WebPData whole{data.data(), data.size()};
+        demux.reset(WebPDemux(&whole));
+    }
+    if (features.has_animation) {
+        if (!demux || !DecodeFirstFrame(demux.get(), out)) return false;
+    } else {
+        if (!LoadableSize(features.width, features.height)) return false;
+        if (out.CreateDIB(features.width, features.height) != kDibOk) return false;
+        if (!DecodeBitstream(data, features, out, 0, 0)) return false;
+    }
+    // A still file whose chunks the demuxer cannot follow still has its picture; it just has
+    // no metadata.
+    if (!demux) return true;
+    std::vector<uint8_t> exif = ExifBlock(demux.get());
+    ApplyOrientation(out, TiffOrientation(exif));
+    if (!out.PicValid()) return false;
+    if (info) {
+        info->icc = ChunkBytes(demux.get(), "ICCP");
+        info->exif = std::move(exif);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeWebp(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
+    bool ok = false;
+    try {
+        ok = !data.empty() && DecodeWebpInto(data, out, info);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        out.ReleaseDIB();
+        if (info) *info = {};
+    }
+    return ok;
 }
 
 }  // namespace pictorra::image
