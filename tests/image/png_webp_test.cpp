@@ -179,35 +179,32 @@ TEST(Png, SixteenBitSamplesRound) {
 
 // The eXIf block and the profile are handed over and the orientation applied, whether the
 // eXIf chunk comes before or after the image data.
-class PngOrientation : public testing::TestWithParam<std::pair<int, bool>> {};
-
-TEST_P(PngOrientation, AppliedAndReported) {
-    const auto [orientation, late] = GetParam();
+TEST(Png, OrientationAppliedAndMetadataReported) {
     const PngCase rgb8{"rgb8", 2, 8};
-    const Bytes_ exif = ExifBlock(orientation);
-    Bytes_ file = WritePng(rgb8, kW, kH, late ? Bytes_{} : exif, Profile());
-    if (late) {  // an eXIf chunk (length, type, data, CRC) put just before IEND
-        Bytes_ chunk;
-        Put(chunk, uint32_t(exif.size()), 4, true);
-        chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
-        chunk.insert(chunk.end(), exif.begin(), exif.end());
-        Put(chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))), 4, true);
-        file.insert(file.end() - 12, chunk.begin(), chunk.end());
-    }
-    cImage img, stored;
-    PictureInfo info;
-    ASSERT_TRUE(DecodePng(file, img, &info));
+    cImage stored;
     ASSERT_TRUE(DecodePng(WritePng(rgb8, kW, kH, {}, {}), stored));
-    EXPECT_EQ(info.exif, exif);
-    EXPECT_EQ(info.icc, Profile());
-    ApplyOrientation(stored, Orientation(orientation));
-    ExpectSamePixels(img, stored);
+    for (const auto& [orientation, late] :
+         {std::pair(1, false), std::pair(3, false), std::pair(6, false), std::pair(8, true),
+          std::pair(5, true)}) {
+        const Bytes_ exif = ExifBlock(orientation);
+        Bytes_ file = WritePng(rgb8, kW, kH, late ? Bytes_{} : exif, Profile());
+        if (late) {  // an eXIf chunk (length, type, data, CRC) put just before IEND
+            Bytes_ chunk;
+            Put(chunk, uint32_t(exif.size()), 4, true);
+            chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
+            chunk.insert(chunk.end(), exif.begin(), exif.end());
+            Put(chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))), 4, true);
+            file.insert(file.end() - 12, chunk.begin(), chunk.end());
+        }
+        cImage img, upright = stored;
+        PictureInfo info;
+        ASSERT_TRUE(DecodePng(file, img, &info)) << orientation;
+        EXPECT_EQ(info.exif, exif);
+        EXPECT_EQ(info.icc, Profile());
+        ApplyOrientation(upright, Orientation(orientation));
+        ExpectSamePixels(img, upright);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Png, PngOrientation,
-                         testing::Values(std::pair(1, false), std::pair(3, false),
-                                         std::pair(6, false), std::pair(8, true),
-                                         std::pair(5, true)));
 
 // The file with bytes at `at` XORed with `mask`; the CRC of the chunk starting at `chunk` made
 // right again, when given.
@@ -221,43 +218,6 @@ Bytes_ Patched(Bytes_ file, size_t at, const Bytes_& mask, size_t chunk = 0) {
         std::copy(crc.begin(), crc.end(), file.begin() + long(chunk + 8 + length));
     }
     return file;
-}
-
-// Each must fail cleanly: no picture, no metadata.
-TEST(Png, HostileFilesFailCleanly) {
-    const Bytes_ good = WritePng({"rgba8", 6, 8, true}, 40, 30, ExifBlock(6), Profile());
-    const char kIdat[] = "IDAT";
-    const size_t idat =
-        size_t(std::search(good.begin(), good.end(), kIdat, kIdat + 4) - good.begin()) - 4;
-    ASSERT_LT(idat + 40, good.size() - 16);
-    // 100000 x 100000, 20000 x 20000 (within the side limit, not the pixel limit), 0 x 30
-    const Bytes_ huge = {0, 1, 0x86, 0xA0 ^ 40, 0, 1, 0x86, 0xA0 ^ 30};
-    const Bytes_ many = {0, 0, 0x4E, 0x20 ^ 40, 0, 0, 0x4E, 0x20 ^ 30};
-    const struct {
-        const char* name;
-        Bytes_ file;
-    } cases[] = {
-        {"empty", {}},
-        {"signature only", Bytes_(good.begin(), good.begin() + 8)},
-        {"cut inside the image data", Bytes_(good.begin(), good.begin() + long(idat) + 40)},
-        {"cut before the image data", Bytes_(good.begin(), good.begin() + long(idat))},
-        {"image data CRC wrong", Patched(good, good.size() - 13, {0xFF})},
-        {"image data damaged", Patched(good, idat + 12, {0xFF, 0xFF, 0xFF}, idat)},
-        {"100000 x 100000", Patched(good, 16, huge, 8)},
-        {"20000 x 20000", Patched(good, 16, many, 8)},
-        {"zero width", Patched(good, 19, {40}, 8)},
-        {"header CRC wrong", Patched(good, 29, {1})},
-        {"garbage", Patched(Bytes_(200, 0x5A), 0, Bytes_(good.begin(), good.begin() + 8))},
-    };
-    for (const auto& c : cases) {
-        cImage img;
-        PictureInfo info;
-        EXPECT_FALSE(DecodePng(c.file, img, &info)) << c.name;
-        EXPECT_FALSE(img.PicValid()) << c.name;
-        EXPECT_TRUE(info.icc.empty() && info.exif.empty()) << c.name;
-    }
-    cImage img;
-    EXPECT_TRUE(DecodePng(good, img));  // the file they were made from is fine
 }
 
 // ---- WebP: files from libwebp's encoder, rewrapped in hand-made containers.
@@ -303,19 +263,6 @@ Rgb PlainDecode(const Bytes_& file, int x, int y) {
     return c;
 }
 
-TEST(Webp, StillPicturesMatchTheLibrarysOwnDecode) {
-    for (const bool lossless : {true, false})
-        for (const bool alpha : {true, false}) {
-            const Bytes_ file = EncodeWebp(kW, kH, lossless, alpha);
-            cImage img;
-            ASSERT_TRUE(DecodeWebp(file, img)) << lossless << alpha;
-            ASSERT_EQ(std::pair(img.Width(), img.Height()), std::pair(kW, kH));
-            for (int y = 0; y < kH; ++y)
-                for (int x = 0; x < kW; ++x)
-                    ASSERT_EQ(PixelAt(img, x, y), PlainDecode(file, x, y)) << lossless << alpha;
-        }
-}
-
 // Metadata chunks of the extended format; some writers put "Exif\0\0" before the block.
 TEST(Webp, ExtendedFormatMetadataAndOrientation) {
     const Bytes_ still = EncodeWebp(kW, kH, true, false);
@@ -326,10 +273,10 @@ TEST(Webp, ExtendedFormatMetadataAndOrientation) {
             if (prefixed) exif.insert(exif.begin(), {'E', 'x', 'i', 'f', 0, 0});
             const Bytes_ file =
                 Riff({Vp8x(0x28, kW, kH), Chunk("ICCP", Profile()), image, Chunk("EXIF", exif)});
-            cImage img, stored;
+            cImage img,
+                stored = MakeImage(kW, kH, [&](int x, int y) { return PlainDecode(still, x, y); });
             PictureInfo info;
             ASSERT_TRUE(DecodeWebp(file, img, &info));
-            ASSERT_TRUE(DecodeWebp(still, stored));
             EXPECT_EQ(info.exif, ExifBlock(orientation));
             EXPECT_EQ(info.icc, Profile());
             ApplyOrientation(stored, Orientation(orientation));
@@ -366,34 +313,58 @@ TEST(Webp, AnimationShowsItsFirstFrame) {
         }
 }
 
-TEST(Webp, HostileFilesFailCleanly) {
+// Each must fail cleanly: no picture, no metadata.
+TEST(PngWebp, HostileFilesFailCleanly) {
+    const Bytes_ good = WritePng({"rgba8", 6, 8, true}, 40, 30, ExifBlock(6), Profile());
+    const char kIdat[] = "IDAT";
+    const size_t idat =
+        size_t(std::search(good.begin(), good.end(), kIdat, kIdat + 4) - good.begin()) - 4;
+    ASSERT_LT(idat + 40, good.size() - 16);
+    // 100000 x 100000, 20000 x 20000 (within the side limit, not the pixel limit), 0 x 30
+    const Bytes_ huge = {0, 1, 0x86, 0xA0 ^ 40, 0, 1, 0x86, 0xA0 ^ 30};
+    const Bytes_ many = {0, 0, 0x4E, 0x20 ^ 40, 0, 0, 0x4E, 0x20 ^ 30};
     const Bytes_ lossless = EncodeWebp(40, 30, true, true),
                  lossy = EncodeWebp(40, 30, false, false);
     // The lossless header holds 14-bit sides less one from the 22nd byte: 16384 x 16384.
-    Bytes_ huge_header = lossless;
-    huge_header[21] = 0xFF, huge_header[22] = 0xFF, huge_header[23] = 0xFF;
-    huge_header[24] = (huge_header[24] & 0xF0) | 0x0F;
+    const Bytes_ sides = {uint8_t(~lossless[21]), uint8_t(~lossless[22]), uint8_t(~lossless[23]),
+                          uint8_t(0x0F & ~lossless[24])};
     const struct {
         const char* name;
+        bool png;
         Bytes_ file;
     } cases[] = {
-        {"empty", {}},
-        {"header only", Bytes_(lossless.begin(), lossless.begin() + 30)},
-        {"cut lossless", Bytes_(lossless.begin(), lossless.end() - 40)},
-        {"cut lossy", Bytes_(lossy.begin(), lossy.end() - 40)},
-        {"16384 x 16384", huge_header},
-        {"canvas 100000 x 100000", Animation(100000, 100000, lossless)},
-        {"frame beyond its canvas", Animation(20, 20, lossless)},
-        {"animation without frames", Riff({Vp8x(0x02, 10, 10), Chunk("ANIM", Bytes_(6, 0))})},
-        {"garbage", Riff({Chunk("VP8L", Bytes_(100, 0x5A))})},
+        {"empty", true, {}},
+        {"signature only", true, Bytes_(good.begin(), good.begin() + 8)},
+        {"cut inside the image data", true, Bytes_(good.begin(), good.begin() + long(idat) + 40)},
+        {"cut before the image data", true, Bytes_(good.begin(), good.begin() + long(idat))},
+        {"image data CRC wrong", true, Patched(good, good.size() - 13, {0xFF})},
+        {"image data damaged", true, Patched(good, idat + 12, {0xFF, 0xFF, 0xFF}, idat)},
+        {"100000 x 100000", true, Patched(good, 16, huge, 8)},
+        {"20000 x 20000", true, Patched(good, 16, many, 8)},
+        {"zero width", true, Patched(good, 19, {40}, 8)},
+        {"header CRC wrong", true, Patched(good, 29, {1})},
+        {"garbage", true, Patched(Bytes_(200, 0x5A), 0, Bytes_(good.begin(), good.begin() + 8))},
+        {"empty", false, {}},
+        {"header only", false, Bytes_(lossless.begin(), lossless.begin() + 30)},
+        {"cut lossless", false, Bytes_(lossless.begin(), lossless.end() - 40)},
+        {"cut lossy", false, Bytes_(lossy.begin(), lossy.end() - 40)},
+        {"16384 x 16384", false, Patched(lossless, 21, sides)},
+        {"canvas 100000 x 100000", false, Animation(100000, 100000, lossless)},
+        {"frame beyond its canvas", false, Animation(20, 20, lossless)},
+        {"animation without frames", false,
+         Riff({Vp8x(0x02, 10, 10), Chunk("ANIM", Bytes_(6, 0))})},
+        {"garbage", false, Riff({Chunk("VP8L", Bytes_(100, 0x5A))})},
     };
     for (const auto& c : cases) {
         cImage img;
         PictureInfo info;
-        EXPECT_FALSE(DecodeWebp(c.file, img, &info)) << c.name;
+        EXPECT_FALSE(c.png ? DecodePng(c.file, img, &info) : DecodeWebp(c.file, img, &info))
+            << c.name;
         EXPECT_FALSE(img.PicValid()) << c.name;
         EXPECT_TRUE(info.icc.empty() && info.exif.empty()) << c.name;
     }
+    cImage img;  // the files they were made from are fine
+    EXPECT_TRUE(DecodePng(good, img) && DecodeWebp(lossless, img) && DecodeWebp(lossy, img));
 }
 
 }  // namespace
