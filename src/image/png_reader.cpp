@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -53,9 +54,10 @@ struct PngDecoder {
     png_infop info = nullptr;
     std::span<const uint8_t> data;
     size_t position = 0;
-    std::vector<png_bytep> rows;  // where each picture row (top first) is decoded
-    std::vector<uint8_t> bgra;    // pixels with alpha, before they are composed over white
-    bool pixels_done = false;     // every row is in the picture; later errors do not matter
+    std::vector<png_bytep> rows;      // where each picture row (top first) is decoded
+    std::vector<uint8_t> bgra_row;    // a row with alpha, before it is composed over white
+    std::unique_ptr<uint8_t[]> bgra;  // the same for an interlaced picture: every row
+    bool pixels_done = false;         // every row is in the picture; later errors do not matter
 };
 
 [[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -129,14 +131,16 @@ bool RunDecode(PngDecoder* d, cImage* out) {
         png_read_image(png, d->rows.data());
     } else if (passes == 1) {
         // One row at a time through a row buffer, composed as it comes.
-        d->bgra.resize(size_t(4) * width);
+        d->bgra_row.resize(size_t(4) * width);
         for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, d->bgra.data(), nullptr);
-            ComposeRow(d->bgra.data(), view.Row(int32_t(y)), width);
+            png_read_row(png, d->bgra_row.data(), nullptr);
+            ComposeRow(d->bgra_row.data(), view.Row(int32_t(y)), width);
         }
     } else {
         // Interlaced passes fill every row several times: the whole picture waits for the last.
-        d->bgra.resize(size_t(4) * width * height);
+        // The passes write every byte, so the buffer is not cleared first (which would touch
+        // all of it even when the data fails at the first row).
+        d->bgra = std::make_unique_for_overwrite<uint8_t[]>(size_t(4) * width * height);
         d->rows.resize(height);
         for (png_uint_32 y = 0; y < height; ++y) d->rows[y] = &d->bgra[size_t(4) * width * y];
         png_read_image(png, d->rows.data());

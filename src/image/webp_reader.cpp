@@ -2,7 +2,7 @@
 //
 // A still picture without alpha is decoded straight into the bottom-up BGR buffer: libwebp's
 // vertical flip writes the first row last, so there is no intermediate picture and no extra
-// pass. A picture with alpha goes through a BGRA buffer and is composed over white.
+// pass. A picture with alpha goes through libwebp's own BGRA buffer and is composed over white.
 //
 // An animation shows its first frame the way a viewer starts it: on a canvas that begins fully
 // transparent (the background colour in the file is only a hint, and viewers ignore it), so the
@@ -63,39 +63,47 @@ std::vector<uint8_t> ExifBlock(WebPDemuxer* demux) {
     return exif;
 }
 
-// Decodes one bitstream (a whole still file, or an animation frame's chunks) into the picture
-// at (left, top), picture rows counted from the top. The bitstream's size must fit there.
-bool DecodeBitstream(std::span<const uint8_t> bitstream, const WebPBitstreamFeatures& features,
-                     cImage& out, int32_t left, int32_t top) {
-    const int32_t width = features.width, height = features.height;
+// Frees libwebp's own output buffer, when it made one.
+struct OutputGuard {
+    WebPDecBuffer* buffer;
+    ~OutputGuard() { WebPFreeDecBuffer(buffer); }
+};
+
+// A still picture without alpha, straight into a new picture: with the flip, libwebp writes the
+// top row at the end of the buffer, which in a bottom-up picture is where the top row belongs.
+bool DecodeOpaqueStill(std::span<const uint8_t> file, int32_t width, int32_t height, cImage& out) {
+    if (out.CreateDIB(width, height) != kDibOk) return false;
     WebPDecoderConfig config;
     if (WebPInitDecoderConfig(&config) == 0) return false;
-    const PixelView view = out.View();
-    const size_t stride = size_t(view.stride);
-    WebPRGBABuffer& rgba = config.output.u.RGBA;
+    const OutputGuard guard{&config.output};
+    config.output.colorspace = MODE_BGR;
     config.output.is_external_memory = 1;
-    std::vector<uint8_t> bgra;
-    if (!features.has_alpha) {
-        // Straight into the picture: with the flip, libwebp writes the top row at the end of
-        // the area it is given, which in a bottom-up buffer is where the top row belongs.
-        config.output.colorspace = MODE_BGR;
-        config.options.flip = 1;
-        rgba.rgba = view.Row(top + height - 1) + size_t(3) * size_t(left);
-        rgba.stride = view.stride;
-        rgba.size = stride * size_t(height - 1) + size_t(3) * size_t(width);
-    } else {
-        config.output.colorspace = MODE_BGRA;
-        bgra.resize(size_t(4) * size_t(width) * size_t(height));
-        rgba.rgba = bgra.data();
-        rgba.stride = 4 * width;
-        rgba.size = bgra.size();
-    }
-    const VP8StatusCode status = WebPDecode(bitstream.data(), bitstream.size(), &config);
-    WebPFreeDecBuffer(&config.output);
-    if (status != VP8_STATUS_OK) return false;
-    if (!features.has_alpha) return true;
+    config.options.flip = 1;
+    config.output.u.RGBA.rgba = out.DIBitsPtr();
+    config.output.u.RGBA.stride = out.BytesPerScanLine();
+    config.output.u.RGBA.size = size_t(out.PicSize());
+    return WebPDecode(file.data(), file.size(), &config) == VP8_STATUS_OK;
+}
+
+// Any other bitstream (with alpha, or an animation frame) through libwebp's own BGRA buffer,
+// composed over white into the picture at (left, top), rows counted from the top. libwebp
+// allocates that buffer only once the bitstream's headers have been read, so a damaged file fails
+// before any picture-sized memory is touched: `prepare` makes the picture after the decode.
+template <typename Prepare>
+bool DecodeComposed(std::span<const uint8_t> bitstream, cImage& out, int32_t left, int32_t top,
+                    Prepare prepare) {
+    WebPDecoderConfig config;
+    if (WebPInitDecoderConfig(&config) == 0) return false;
+    const OutputGuard guard{&config.output};
+    config.output.colorspace = MODE_BGRA;
+    if (WebPDecode(bitstream.data(), bitstream.size(), &config) != VP8_STATUS_OK) return false;
+    if (!prepare()) return false;
+    const WebPRGBABuffer& bgra = config.output.u.RGBA;
+    const PixelView view = out.View();
+    const int32_t width = config.output.width, height = config.output.height;
+    if (left + width > view.width || top + height > view.height) return false;
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* src = &bgra[size_t(4) * size_t(width) * size_t(y)];
+        const uint8_t* src = bgra.rgba + size_t(bgra.stride) * size_t(y);
         uint8_t* dst = view.Row(top + y) + size_t(3) * size_t(left);
         for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) {
             const uint32_t a = src[3];
@@ -126,10 +134,12 @@ bool DecodeFirstFrame(WebPDemuxer* demux, cImage& out) {
         top + features.height > canvas_height) {
         return false;
     }
-    if (out.CreateDIB(int32_t(canvas_width), int32_t(canvas_height)) != kDibOk) return false;
-    const bool covers = features.width == canvas_width && features.height == canvas_height;
-    if (!covers) out.FillRect(0, 0, int32_t(canvas_width), int32_t(canvas_height), 0xFFFFFF);
-    return DecodeBitstream(bitstream, features, out, int32_t(left), int32_t(top));
+    const auto w = int32_t(canvas_width), h = int32_t(canvas_height);
+    return DecodeComposed(bitstream, out, int32_t(left), int32_t(top), [&] {
+        if (out.CreateDIB(w, h) != kDibOk) return false;
+        out.FillRect(0, 0, w, h, 0xFFFFFF);
+        return true;
+    });
 }
 
 bool DecodeWebpInto(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
@@ -143,9 +153,13 @@ bool DecodeWebpInto(std::span<const uint8_t> data, cImage& out, PictureInfo* inf
     if (features.has_animation) {
         if (!demux || !DecodeFirstFrame(demux.get(), out)) return false;
     } else {
-        if (!LoadableSize(features.width, features.height)) return false;
-        if (out.CreateDIB(features.width, features.height) != kDibOk) return false;
-        if (!DecodeBitstream(data, features, out, 0, 0)) return false;
+        const int32_t w = features.width, h = features.height;
+        if (!LoadableSize(w, h)) return false;
+        const bool decoded =
+            features.has_alpha
+                ? DecodeComposed(data, out, 0, 0, [&] { return out.CreateDIB(w, h) == kDibOk; })
+                : DecodeOpaqueStill(data, w, h, out);
+        if (!decoded) return false;
     }
     // A still file whose chunks the demuxer cannot follow still has its picture; it just has
     // no metadata.
