@@ -22,6 +22,7 @@
 
 #include "image/codecs.h"
 #include "image/exif.h"
+#include "image/over_white.h"
 
 namespace pictorra::image {
 namespace {
@@ -30,11 +31,6 @@ struct DemuxDeleter {
     void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
 };
 using DemuxHandle = std::unique_ptr<WebPDemuxer, DemuxDeleter>;
-
-// A colour over white by its alpha, rounded: (c*a + 255*(255-a) + 127) / 255.
-inline uint8_t OverWhite(uint32_t c, uint32_t a) {
-    return uint8_t((c * a + 255 * (255 - a) + 127) / 255);
-}
 
 // The extended format (a VP8X chunk first) is the only one with metadata or animation.
 bool IsExtended(std::span<const uint8_t> data) {
@@ -106,10 +102,10 @@ bool DecodeComposed(std::span<const uint8_t> bitstream, cImage& out, int32_t lef
         const uint8_t* src = bgra.rgba + size_t(bgra.stride) * size_t(y);
         uint8_t* dst = view.Row(top + y) + size_t(3) * size_t(left);
         for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) {
-            const uint32_t a = src[3];
-            dst[0] = OverWhite(src[0], a);
-            dst[1] = OverWhite(src[1], a);
-            dst[2] = OverWhite(src[2], a);
+            const uint8_t* over = OverWhiteFor(src[3]);
+            dst[0] = over[src[0]];
+            dst[1] = over[src[1]];
+            dst[2] = over[src[2]];
         }
     }
     return true;
