@@ -58,12 +58,20 @@ struct PngDecoder {
     std::vector<png_bytep> rows;      // where each picture row (top first) is decoded
     std::vector<uint8_t> rgba_row;    // a row with alpha, before it is composed over white
     std::unique_ptr<uint8_t[]> rgba;  // the same for an interlaced picture: every row
+    bool in_image_data = false;       // the rows are being read
     bool pixels_done = false;         // every row is in the picture; later errors do not matter
 };
 
 [[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-void OnWarning(png_structp, png_const_charp) {}
+// libpng counts a failed checksum at the end of the image data as minor; it means a damaged
+// file like any other fault there. Padding after the end of the compressed image is harmless.
+void OnWarning(png_structp png, png_const_charp message) {
+    const auto* d = static_cast<const PngDecoder*>(png_get_io_ptr(png));
+    if (d != nullptr && d->in_image_data &&
+        std::strstr(message, "Extra compressed data") == nullptr)
+        png_error(png, message);
+}
 
 // libpng's input callback: a read past the end of the file is an error, so a file cut inside
 // the image data is refused instead of yielding the rows read so far.
@@ -96,7 +104,7 @@ bool RunDecode(PngDecoder* d, cImage* out) {
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_set_chunk_cache_max(png, kMaxAncillaryChunks);
     // Trouble in an ancillary chunk (a damaged profile, a misplaced chunk) costs that chunk, not
-    // the picture. Critical chunks and the image data stay fatal whatever this says.
+    // the picture. Critical chunks stay fatal whatever this says.
     png_set_benign_errors(png, 1);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, kIgnoredChunkCount);
     png_read_info(png, info);
@@ -119,6 +127,7 @@ bool RunDecode(PngDecoder* d, cImage* out) {
 
     if (out->CreateDIB(int32_t(width), int32_t(height)) != kDibOk) return false;
     const PixelView view = out->View();
+    d->in_image_data = true;
     if (channels == 3) {
         // Straight into the picture: picture row y is memory row height-1-y.
         d->rows.resize(height);
@@ -144,6 +153,7 @@ bool RunDecode(PngDecoder* d, cImage* out) {
         }
     }
     d->pixels_done = true;
+    d->in_image_data = false;
     // The chunks after the image: an eXIf chunk may come there.
     png_read_end(png, info);
     return true;

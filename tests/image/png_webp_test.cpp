@@ -122,6 +122,16 @@ Bytes_ WritePng(const PngCase& c, int w, int h, const Bytes_& exif, const Bytes_
     return file;
 }
 
+// A chunk: length, type, data, CRC.
+Bytes_ PngChunk(const char* type, const Bytes_& data) {
+    Bytes_ body(type, type + 4), chunk;
+    body.insert(body.end(), data.begin(), data.end());
+    Put(chunk, uint32_t(data.size()), 4, true);
+    chunk.insert(chunk.end(), body.begin(), body.end());
+    Put(chunk, uint32_t(crc32(0, body.data(), uInt(body.size()))), 4, true);
+    return chunk;
+}
+
 // What pixel (x, y) of a WritePng file must decode to, from the format's rules alone.
 Rgb ExpectedPng(const PngCase& c, int x, int y) {
     const auto s = [&](int ch) { return Sample(x, y, ch, c.depth); };
@@ -188,12 +198,8 @@ TEST(Png, OrientationAppliedAndMetadataReported) {
           std::pair(5, true)}) {
         const Bytes_ exif = ExifBlock(orientation);
         Bytes_ file = WritePng(rgb8, kW, kH, late ? Bytes_{} : exif, Profile());
-        if (late) {  // an eXIf chunk (length, type, data, CRC) put just before IEND
-            Bytes_ chunk;
-            Put(chunk, uint32_t(exif.size()), 4, true);
-            chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
-            chunk.insert(chunk.end(), exif.begin(), exif.end());
-            Put(chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))), 4, true);
+        if (late) {  // an eXIf chunk just before IEND
+            const Bytes_ chunk = PngChunk("eXIf", exif);
             file.insert(file.end() - 12, chunk.begin(), chunk.end());
         }
         cImage img, upright = stored;
@@ -343,6 +349,16 @@ TEST(PngWebp, HostileFilesFailCleanly) {
     // The lossless header holds 14-bit sides less one from the 22nd byte: 16384 x 16384.
     const Bytes_ sides = {uint8_t(~lossless[21]), uint8_t(~lossless[22]), uint8_t(~lossless[23]),
                           uint8_t(0x0F & ~lossless[24])};
+    // The zlib checksum alone in a last image data chunk, which libpng reads after the rows.
+    const size_t idat_end = good.size() - 16;
+    Bytes_ checksum_apart(good.begin(), good.begin() + long(idat));
+    for (const Bytes_& part : {Bytes_(good.begin() + long(idat) + 8, good.end() - 20),
+                               Bytes_{good[idat_end - 4], good[idat_end - 3], good[idat_end - 2],
+                                      uint8_t(good[idat_end - 1] ^ 1)},
+                               Bytes_{}}) {
+        const Bytes_ chunk = PngChunk(part.empty() ? "IEND" : "IDAT", part);
+        checksum_apart.insert(checksum_apart.end(), chunk.begin(), chunk.end());
+    }
     const struct {
         const char* name;
         bool png;
@@ -354,6 +370,8 @@ TEST(PngWebp, HostileFilesFailCleanly) {
         {"cut before the image data", true, Bytes_(good.begin(), good.begin() + long(idat))},
         {"image data CRC wrong", true, Patched(good, good.size() - 13, {0xFF})},
         {"image data damaged", true, Patched(good, idat + 12, {0xFF, 0xFF, 0xFF}, idat)},
+        {"image data checksum wrong", true, Patched(good, good.size() - 17, {1}, idat)},
+        {"checksum wrong in a chunk of its own", true, checksum_apart},
         {"100000 x 100000", true, Patched(good, 16, huge, 8)},
         {"20000 x 20000", true, Patched(good, 16, many, 8)},
         {"zero width", true, Patched(good, 19, {40}, 8)},
