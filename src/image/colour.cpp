@@ -27,8 +27,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "image/codecs.h"
+#include "image/colour_paths.h"
 #include "image/row_split.h"
 
 namespace pictorra::image {
@@ -137,41 +141,52 @@ double SrgbDecode(double v) {
     return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
 }
 
-// Linear light to 8-bit sRGB, correctly rounded: a table over the linear range gives the level
-// at the start of the value's bucket, and one comparison with the next level's threshold
-// finishes it. The buckets are narrower than the closest two thresholds (at the dark end, one
-// level is 1/3294 of the range), so no bucket holds more than one; and the table stays small
-// enough to live in the first-level cache beside the thresholds.
+// Linear light to 8-bit sRGB, correctly rounded, with one table look-up and one comparison.
+// A non-negative float's bit pattern grows with its value, so its top 16 bits (the exponent and
+// seven bits of mantissa) name a bucket 1/128 of an octave (at most 0.8 % of the value) wide. Near
+// white one level spans 0.9 % of the value, and lower down more, so no bucket holds two thresholds:
+// an entry gives the level at the bucket's start and the low 16 bits of the threshold inside it, if
+// any. Everything below 2^-14 (a sixth of the first threshold) shares the first bucket. The table
+// is 7 KB and stays in the first-level cache; the vector path reads the same one.
 class SrgbEncoder {
 public:
-    static constexpr int kBuckets = 1 << 12;
+    static constexpr uint32_t kFirst = (127u - 14) << 7;  // the bucket of 2^-14
+    static constexpr uint32_t kLast = 127u << 7;          // the bucket of 1
+    static constexpr uint32_t kNone = 1u << 16;           // no threshold in the bucket
+    static constexpr size_t kBuckets = kLast - kFirst + 1;
 
     SrgbEncoder() {
-        // threshold_[k]: the least linear value that encodes to level k or above.
-        threshold_[0] = -1.0f;
+        // threshold[k]: the bits of the least linear value that encodes to level k or above.
+        std::array<uint32_t, 257> threshold{};
         for (int k = 1; k < 256; ++k)
-            threshold_[size_t(k)] = static_cast<float>(SrgbDecode((k - 0.5) / 255.0));
-        threshold_[256] = 2.0f;  // never reached: values are clamped to 1
-        int level = 0;
-        for (int i = 0; i <= kBuckets; ++i) {
-            const float start = static_cast<float>(i) / float(kBuckets);
-            while (threshold_[size_t(level) + 1] <= start) ++level;
-            bucket_[size_t(i)] = static_cast<uint8_t>(level);
+            threshold[size_t(k)] = Bits(static_cast<float>(SrgbDecode((k - 0.5) / 255.0)));
+        threshold[256] = UINT32_MAX;  // never reached: values are clamped to 1
+        uint32_t level = 0;
+        for (uint32_t i = 0; i < kBuckets; ++i) {
+            const uint32_t start = (kFirst + i) << 16, end = start + (1u << 16);
+            while (threshold[level + 1] <= start) ++level;
+            const uint32_t next = threshold[level + 1];
+            table_[i] = level << 17 | (next < end ? next & 0xFFFF : kNone);
         }
     }
 
-    // The bucket of a linear value in [0, 1]; 1 itself has a bucket of its own.
-    static int32_t Bucket(float linear) { return static_cast<int32_t>(linear * float(kBuckets)); }
-
-    uint8_t Encode(float linear, int32_t bucket) const {
-        const int level = bucket_[size_t(bucket)];
-        return static_cast<uint8_t>(level + (linear >= threshold_[size_t(level) + 1] ? 1 : 0));
+    static uint32_t Bits(float v) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        return bits;
     }
-    uint8_t Encode(float linear) const { return Encode(linear, Bucket(linear)); }
+
+    // `linear` is in [0, 1] (not -0).
+    uint8_t Encode(float linear) const {
+        const uint32_t bits = Bits(linear);
+        const uint32_t entry = table_[std::max(bits >> 16, kFirst) - kFirst];
+        return static_cast<uint8_t>((entry >> 17) + ((bits & 0xFFFF) >= (entry & 0x1FFFF)));
+    }
+
+    const uint32_t* Table() const { return table_.data(); }
 
 private:
-    std::array<float, 257> threshold_{};
-    std::array<uint8_t, kBuckets + 1> bucket_{};
+    std::array<uint32_t, kBuckets> table_{};
 };
 
 const SrgbEncoder& Encoder() {
@@ -241,17 +256,20 @@ const SrgbColourants& Srgb() {
 // ---- the conversions ---------------------------------------------------------------------------
 
 // A matrix/TRC profile to sRGB: linear = curve(sample); out = encode(clamp(matrix x linear)).
+// The vector path does the same float operations in the same order (multiplies and adds, never
+// fused), so both give the same bytes.
 struct MatrixShaper {
     std::array<std::array<float, 256>, 3> linear{};  // by channel red, green, blue
     std::array<std::array<float, 3>, 3> matrix{};
     bool neutral = false;  // greys map to greys: the three curves agree and rows sum to one
     std::array<uint8_t, 256> grey{};
+    std::array<uint32_t, 256> grey_wide{};  // grey, widened for the vector path's look-ups
 
     static constexpr int32_t kBlock = 256;  // pixels converted together
 
-    // out = clamp(matrix row c x in) and its encoder bucket, for n pixels. A value that is not a
-    // number (a profile with absurd colourants) comes out as 0 either way.
-    void Mix(size_t c, const float (*in)[kBlock], int32_t n, float* out, int32_t* bucket) const {
+    // out = clamp(matrix row c x in), for n pixels. A value that is not a number (a profile with
+    // absurd colourants) comes out as 0.
+    void Mix(size_t c, const float (*in)[kBlock], int32_t n, float* out) const {
         const float m0 = matrix[c][0], m1 = matrix[c][1], m2 = matrix[c][2];
         int32_t i = 0;
 #if defined(__SSE2__)
@@ -259,15 +277,11 @@ struct MatrixShaper {
         // pixels an instruction, with the same rounding as the scalar tail.
         const __m128 v0 = _mm_set1_ps(m0), v1 = _mm_set1_ps(m1), v2 = _mm_set1_ps(m2);
         const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
-        const __m128 scale = _mm_set1_ps(float(SrgbEncoder::kBuckets));
         for (; i + 4 <= n; i += 4) {
             __m128 v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(v0, _mm_load_ps(in[0] + i)),
                                              _mm_mul_ps(v1, _mm_load_ps(in[1] + i))),
                                   _mm_mul_ps(v2, _mm_load_ps(in[2] + i)));
-            v = _mm_min_ps(_mm_max_ps(v, zero), one);  // max(NaN, 0) is 0
-            _mm_store_ps(out + i, v);
-            _mm_store_si128(reinterpret_cast<__m128i*>(bucket + i),
-                            _mm_cvttps_epi32(_mm_mul_ps(v, scale)));
+            _mm_store_ps(out + i, _mm_min_ps(_mm_max_ps(v, zero), one));  // max(NaN, 0) is 0
         }
 #endif
         for (; i < n; ++i) {
@@ -275,15 +289,13 @@ struct MatrixShaper {
             v = v > 0.0f ? v : 0.0f;
             v = v < 1.0f ? v : 1.0f;
             out[i] = v;
-            bucket[i] = SrgbEncoder::Bucket(v);
         }
     }
 
-    // Converts one row in blocks: the curves (table look-ups), then the matrix, clamp and bucket
-    // over the whole block four pixels at a time, then the encoding.
-    void Row(uint8_t* row, int32_t width) const {
+    // Converts one row in blocks: the curves (table look-ups), then the matrix and clamp over the
+    // whole block four pixels at a time, then the encoding.
+    void PortableRow(uint8_t* row, int32_t width) const {
         alignas(32) float in[3][kBlock], out[3][kBlock];
-        alignas(32) int32_t bucket[3][kBlock];
         const SrgbEncoder& encoder = Encoder();
         for (int32_t start = 0; start < width; start += kBlock) {
             const int32_t n = std::min(kBlock, width - start);
@@ -293,20 +305,115 @@ struct MatrixShaper {
                 in[1][i] = linear[1][first[3 * i + 1]];
                 in[2][i] = linear[2][first[3 * i]];
             }
-            for (size_t c = 0; c < 3; ++c) Mix(c, in, n, out[c], bucket[c]);
+            for (size_t c = 0; c < 3; ++c) Mix(c, in, n, out[c]);
             for (int32_t i = 0; i < n; ++i) {
                 uint8_t* p = first + 3 * i;
                 if (neutral && p[0] == p[1] && p[1] == p[2]) {
                     p[0] = p[1] = p[2] = grey[p[0]];
                     continue;
                 }
-                p[0] = encoder.Encode(out[2][i], bucket[2][i]);
-                p[1] = encoder.Encode(out[1][i], bucket[1][i]);
-                p[2] = encoder.Encode(out[0][i], bucket[0][i]);
+                p[0] = encoder.Encode(out[2][i]);
+                p[1] = encoder.Encode(out[1][i]);
+                p[2] = encoder.Encode(out[0][i]);
             }
         }
     }
+
+    void VectorRow(uint8_t* row, int32_t width) const;
 };
+
+#if defined(__x86_64__)
+#define PICTORRA_VECTOR_COLOUR 1
+
+#define PICTORRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+// GCC's own AVX-512 headers start unmasked operations from an undefined register, which its
+// flow analysis then reports as maybe uninitialized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// SrgbEncoder::Encode on sixteen values.
+PICTORRA_AVX512 inline __m512i EncodeLanes(__m512 v) {
+    const __m512i first = _mm512_set1_epi32(int32_t(SrgbEncoder::kFirst));
+    const __m512i bits = _mm512_castps_si512(v);
+    const __m512i index =
+        _mm512_sub_epi32(_mm512_max_epu32(_mm512_srli_epi32(bits, 16), first), first);
+    const __m512i entry = _mm512_i32gather_epi32(index, Encoder().Table(), 4);
+    const __mmask16 above =
+        _mm512_cmpge_epu32_mask(_mm512_and_si512(bits, _mm512_set1_epi32(0xFFFF)),
+                                _mm512_and_si512(entry, _mm512_set1_epi32(0x1FFFF)));
+    const __m512i level = _mm512_srli_epi32(entry, 17);
+    return _mm512_mask_add_epi32(level, above, level, _mm512_set1_epi32(1));
+}
+
+// Sixteen pixels at a time with AVX-512: the 48 bytes come apart into three channels with one
+// byte permute each, the curves and the encoder table are read with gathers, and one more
+// permute puts the bytes back. A masked load and store cover a row's last pixels, so the row's
+// padding is never touched.
+PICTORRA_AVX512 void Avx512Row(const MatrixShaper& ms, uint8_t* row, int32_t width) {
+    // byte 4i of lane i takes byte 3i + k of the 48, for channel k (blue, green, red)
+    alignas(64) uint8_t pick[3][64];
+    // byte 3i + k of the 48 takes byte 4i + k of the lanes
+    alignas(64) uint8_t pack[64];
+    for (int i = 0; i < 64; ++i) {
+        for (int k = 0; k < 3; ++k) pick[k][i] = uint8_t(i % 4 == 0 ? 3 * (i / 4) + k : 0);
+        pack[i] = uint8_t(i < 48 ? 4 * (i / 3) + i % 3 : 0);
+    }
+    constexpr __mmask64 kLowBytes = 0x1111111111111111;
+    const __m512i pick_b = _mm512_load_si512(pick[0]), pick_g = _mm512_load_si512(pick[1]);
+    const __m512i pick_r = _mm512_load_si512(pick[2]), pack_v = _mm512_load_si512(pack);
+    __m512 m[3][3];
+    for (size_t r = 0; r < 3; ++r)
+        for (size_t c = 0; c < 3; ++c) m[r][c] = _mm512_set1_ps(ms.matrix[r][c]);
+    const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
+    for (int32_t x = 0; x < width; x += 16) {
+        const int32_t n = std::min(16, width - x);
+        const __mmask64 bytes = n == 16 ? (__mmask64{1} << 48) - 1 : (__mmask64{1} << (3 * n)) - 1;
+        uint8_t* const p = row + 3 * int64_t{x};
+        const __m512i px = _mm512_maskz_loadu_epi8(bytes, p);
+        const __m512i b = _mm512_maskz_permutexvar_epi8(kLowBytes, pick_b, px);
+        const __m512i g = _mm512_maskz_permutexvar_epi8(kLowBytes, pick_g, px);
+        const __m512i r = _mm512_maskz_permutexvar_epi8(kLowBytes, pick_r, px);
+        const __m512 in[3] = {_mm512_i32gather_ps(r, ms.linear[0].data(), 4),
+                              _mm512_i32gather_ps(g, ms.linear[1].data(), 4),
+                              _mm512_i32gather_ps(b, ms.linear[2].data(), 4)};
+        __m512i level[3];
+        for (size_t c = 0; c < 3; ++c) {
+            const __m512 v = _mm512_add_ps(
+                _mm512_add_ps(_mm512_mul_ps(m[c][0], in[0]), _mm512_mul_ps(m[c][1], in[1])),
+                _mm512_mul_ps(m[c][2], in[2]));
+            level[c] = EncodeLanes(_mm512_min_ps(_mm512_max_ps(v, zero), one));  // max(NaN, 0) is 0
+        }
+        if (ms.neutral) {
+            const __mmask16 grey = _mm512_cmpeq_epi32_mask(b, g) & _mm512_cmpeq_epi32_mask(g, r);
+            if (grey) {
+                const __m512i to = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), grey, g,
+                                                               ms.grey_wide.data(), 4);
+                for (__m512i& l : level) l = _mm512_mask_mov_epi32(l, grey, to);
+            }
+        }
+        const __m512i lanes =
+            _mm512_or_si512(_mm512_or_si512(level[2], _mm512_slli_epi32(level[1], 8)),
+                            _mm512_slli_epi32(level[0], 16));
+        _mm512_mask_storeu_epi8(p, bytes, _mm512_permutexvar_epi8(pack_v, lanes));
+    }
+}
+
+#pragma GCC diagnostic pop
+
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vbmi");
+    return has;
+}
+#endif
+
+void MatrixShaper::VectorRow(uint8_t* row, int32_t width) const {
+#if defined(PICTORRA_VECTOR_COLOUR)
+    if (HasAvx512()) return Avx512Row(*this, row, width);
+#endif
+    PortableRow(row, width);
+}
 
 bool HasLookupTables(cmsHPROFILE profile) {
     for (cmsTagSignature tag : {cmsSigAToB0Tag, cmsSigAToB1Tag, cmsSigAToB2Tag, cmsSigDToB0Tag,
@@ -367,7 +474,10 @@ Plan BuildMatrixShaper(cmsHPROFILE profile, MatrixShaper& ms) {
             ms.matrix[r][c] = static_cast<float>(m[r][c]);
         }
     }
-    for (int v = 0; v < 256; ++v) ms.grey[size_t(v)] = encoder.Encode(ms.linear[1][size_t(v)]);
+    for (size_t v = 0; v < 256; ++v) {
+        ms.grey[v] = encoder.Encode(ms.linear[1][v]);
+        ms.grey_wide[v] = ms.grey[v];
+    }
     // Through the matrix a grey comes out as the same grey up to the last bit of a float, which
     // decides a level only when it falls on a threshold. When no grey does that, the pixels need
     // no test for greyness.
@@ -375,7 +485,7 @@ Plan BuildMatrixShaper(cmsHPROFILE profile, MatrixShaper& ms) {
         std::array<uint8_t, 3 * 256> ramp{};
         for (size_t v = 0; v < 256; ++v)
             ramp[3 * v] = ramp[3 * v + 1] = ramp[3 * v + 2] = uint8_t(v);
-        ms.Row(ramp.data(), 256);
+        ms.PortableRow(ramp.data(), 256);
         for (size_t v = 0; v < 256; ++v)
             ms.neutral |= ramp[3 * v] != ms.grey[v] || ramp[3 * v + 1] != ms.grey[v] ||
                           ramp[3 * v + 2] != ms.grey[v];
@@ -436,7 +546,20 @@ bool UsableClass(cmsHPROFILE profile) {
 
 }  // namespace
 
-bool ConvertToSrgb(cImage& picture, std::span<const uint8_t> icc, int32_t threads) {
+namespace detail {
+
+bool HasVectorColour() {
+#if defined(PICTORRA_VECTOR_COLOUR)
+    return HasAvx512();
+#else
+    return false;
+#endif
+}
+
+uint8_t EncodeSrgb(float linear) { return Encoder().Encode(linear); }
+
+bool ConvertToSrgbOn(ColourPath path, cImage& picture, std::span<const uint8_t> icc,
+                     int32_t threads) {
     Session s;
     if (!s.Open(icc) || !UsableClass(s.profile.get())) return false;
     const PixelView view = picture.View();
@@ -471,7 +594,10 @@ bool ConvertToSrgb(cImage& picture, std::span<const uint8_t> icc, int32_t thread
         MatrixShaper ms;
         const Plan plan = BuildMatrixShaper(s.profile.get(), ms);
         if (plan != Plan::kConverted) return plan == Plan::kNothing;
-        each_row([&](uint8_t* row) { ms.Row(row, view.width); });
+        if (path == detail::ColourPath::kPortable)
+            each_row([&](uint8_t* row) { ms.PortableRow(row, view.width); });
+        else
+            each_row([&](uint8_t* row) { ms.VectorRow(row, view.width); });
         return true;
     }
 
@@ -487,6 +613,12 @@ bool ConvertToSrgb(cImage& picture, std::span<const uint8_t> icc, int32_t thread
         cmsDoTransform(s.transform.get(), row, row, static_cast<cmsUInt32Number>(view.width));
     });
     return true;
+}
+
+}  // namespace detail
+
+bool ConvertToSrgb(cImage& picture, std::span<const uint8_t> icc, int32_t threads) {
+    return detail::ConvertToSrgbOn(detail::ColourPath::kFastest, picture, icc, threads);
 }
 
 }  // namespace pictorra::image
