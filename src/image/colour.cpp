@@ -263,7 +263,8 @@ struct MatrixShaper {
     std::array<std::array<float, 3>, 3> matrix{};
     bool neutral = false;  // greys map to greys: the three curves agree and rows sum to one
     std::array<uint8_t, 256> grey{};
-    std::array<uint32_t, 256> grey_wide{};  // grey, widened for the vector path's look-ups
+    // the curves' floats byte by byte (red, green, blue; byte k of each), for the vector path
+    std::array<std::array<std::array<uint8_t, 256>, 4>, 3> planes{};
 
     static constexpr int32_t kBlock = 256;  // pixels converted together
 
@@ -327,28 +328,10 @@ struct MatrixShaper {
 
 #define PICTORRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 // GCC's own AVX-512 headers start unmasked operations from an undefined register, which its
-// flow analysis then reports as maybe uninitialized.
+// flow analysis then reports as (maybe) uninitialized.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-// A 256-entry curve read at sixteen indices by register permutes, which here cost a fraction of a
-// gather: eight permutes each cover 32 entries, and the index's top three bits pick among them.
-PICTORRA_AVX512 inline __m512 CurveLanes(const float* table, __m512i index) {
-    const __mmask16 bit5 = _mm512_test_epi32_mask(index, _mm512_set1_epi32(32));
-    const __mmask16 bit6 = _mm512_test_epi32_mask(index, _mm512_set1_epi32(64));
-    const __mmask16 bit7 = _mm512_test_epi32_mask(index, _mm512_set1_epi32(128));
-    __m512 quarter[4];
-    for (int k = 0; k < 4; ++k) {
-        const float* t = table + 64 * k;
-        const __m512 low =
-            _mm512_permutex2var_ps(_mm512_loadu_ps(t), index, _mm512_loadu_ps(t + 16));
-        const __m512 high =
-            _mm512_permutex2var_ps(_mm512_loadu_ps(t + 32), index, _mm512_loadu_ps(t + 48));
-        quarter[k] = _mm512_mask_blend_ps(bit5, low, high);
-    }
-    return _mm512_mask_blend_ps(bit7, _mm512_mask_blend_ps(bit6, quarter[0], quarter[1]),
-                                _mm512_mask_blend_ps(bit6, quarter[2], quarter[3]));
-}
+#pragma GCC diagnostic ignored "-Wuninitialized"
 
 // SrgbEncoder::Encode on sixteen values, without its table: gathers are slow, so the level is
 // worked out from the sRGB formula, 255 (1.055 v^(1/2.4) - 0.055) above the linear segment, with
@@ -403,59 +386,123 @@ PICTORRA_AVX512 inline __m512i EncodeLanes(__m512 v, const SrgbEncoder& encoder,
     return level;
 }
 
-// Sixteen pixels at a time with AVX-512: the 48 bytes come apart into three channels with one
-// byte permute each, the curves and the encoder table are read with gathers, and one more
-// permute puts the bytes back. A masked load and store cover a row's last pixels, so the row's
-// padding is never touched.
-PICTORRA_AVX512 void Avx512Row(const MatrixShaper& ms, uint8_t* row, int32_t width) {
-    // byte 4i of lane i takes byte 3i + k of the 48, for channel k (blue, green, red)
-    alignas(64) uint8_t pick[3][64];
-    // byte 3i + k of the 48 takes byte 4i + k of the lanes
-    alignas(64) uint8_t pack[64];
-    for (int i = 0; i < 64; ++i) {
-        for (int k = 0; k < 3; ++k) pick[k][i] = uint8_t(i % 4 == 0 ? 3 * (i / 4) + k : 0);
-        pack[i] = uint8_t(i < 48 ? 4 * (i / 3) + i % 3 : 0);
-    }
-    constexpr __mmask64 kLowBytes = 0x1111111111111111;
-    const __m512i pick_b = _mm512_load_si512(pick[0]), pick_g = _mm512_load_si512(pick[1]);
-    const __m512i pick_r = _mm512_load_si512(pick[2]), pack_v = _mm512_load_si512(pack);
-    __m512 m[3][3];
-    for (size_t r = 0; r < 3; ++r)
-        for (size_t c = 0; c < 3; ++c) m[r][c] = _mm512_set1_ps(ms.matrix[r][c]);
-    const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
-    const SrgbEncoder& encoder = Encoder();
-    static const RootScales roots;
-    for (int32_t x = 0; x < width; x += 16) {
-        const int32_t n = std::min(16, width - x);
-        const __mmask64 bytes = n == 16 ? (__mmask64{1} << 48) - 1 : (__mmask64{1} << (3 * n)) - 1;
-        uint8_t* const p = row + 3 * int64_t{x};
-        const __m512i px = _mm512_maskz_loadu_epi8(bytes, p);
-        const __m512i b = _mm512_maskz_permutexvar_epi8(kLowBytes, pick_b, px);
-        const __m512i g = _mm512_maskz_permutexvar_epi8(kLowBytes, pick_g, px);
-        const __m512i r = _mm512_maskz_permutexvar_epi8(kLowBytes, pick_r, px);
-        const __m512 in[3] = {CurveLanes(ms.linear[0].data(), r),
-                              CurveLanes(ms.linear[1].data(), g),
-                              CurveLanes(ms.linear[2].data(), b)};
-        __m512i level[3];
-        for (size_t c = 0; c < 3; ++c) {
-            const __m512 v = _mm512_add_ps(
-                _mm512_add_ps(_mm512_mul_ps(m[c][0], in[0]), _mm512_mul_ps(m[c][1], in[1])),
-                _mm512_mul_ps(m[c][2], in[2]));
-            level[c] = EncodeLanes(_mm512_min_ps(_mm512_max_ps(v, zero), one), encoder,
-                                   roots);  // max(NaN, 0) is 0
-        }
-        if (ms.neutral) {
-            const __mmask16 grey = _mm512_cmpeq_epi32_mask(b, g) & _mm512_cmpeq_epi32_mask(g, r);
-            if (grey) {
-                const __m512i to = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), grey, g,
-                                                               ms.grey_wide.data(), 4);
-                for (__m512i& l : level) l = _mm512_mask_mov_epi32(l, grey, to);
+// Byte permutes that take 64 pixels (192 bytes in three registers) apart into their channels and
+// put them back together.
+struct Shuffles {
+    alignas(64) uint8_t from_first[3][64]{};   // channel k, pixel j: byte 3j + k of A:B
+    alignas(64) uint8_t from_second[3][64]{};  // the same of B:C
+    uint64_t in_second[3]{};                   // the pixels whose byte lies in C
+    alignas(64) uint8_t blue_green[3][64]{};   // output register o, byte q: from blue:green
+    alignas(64) uint8_t red[3][64]{};          // output register o, byte q: from red
+    uint64_t is_red[3]{};
+    Shuffles() {
+        for (int k = 0; k < 3; ++k)
+            for (int j = 0; j < 64; ++j) {
+                const int at = 3 * j + k;
+                from_first[k][j] = uint8_t(at & 127);
+                from_second[k][j] = uint8_t((at - 64) & 127);
+                if (at >= 128) in_second[k] |= uint64_t{1} << j;
             }
+        for (int o = 0; o < 3; ++o)
+            for (int q = 0; q < 64; ++q) {
+                const int at = 64 * o + q, j = at / 3, k = at % 3;
+                blue_green[o][q] = uint8_t(k == 1 ? 64 + j : j);
+                red[o][q] = uint8_t(j);
+                if (k == 2) is_red[o] |= uint64_t{1} << q;
+            }
+    }
+};
+
+// One byte of 64 table entries: two permutes each cover 128 entries, the index's top bit picks.
+PICTORRA_AVX512 inline __m512i PlaneLookup(const uint8_t* plane, __m512i index, __mmask64 high) {
+    const __m512i low =
+        _mm512_permutex2var_epi8(_mm512_loadu_si512(plane), index, _mm512_loadu_si512(plane + 64));
+    const __m512i up = _mm512_permutex2var_epi8(_mm512_loadu_si512(plane + 128), index,
+                                                _mm512_loadu_si512(plane + 192));
+    return _mm512_mask_blend_epi8(high, low, up);
+}
+
+// A curve at 64 indices: its four byte planes looked up, then interleaved into floats. The
+// interleaving works within 128-bit lanes, so out[k] holds pixels 16L + 4k + 0..3 in lane L;
+// PackLevels undoes that order.
+PICTORRA_AVX512 inline void CurveBlock(const std::array<std::array<uint8_t, 256>, 4>& planes,
+                                       __m512i index, __m512 out[4]) {
+    const __mmask64 high = _mm512_movepi8_mask(index);
+    __m512i p[4];
+    for (size_t k = 0; k < 4; ++k) p[k] = PlaneLookup(planes[k].data(), index, high);
+    const __m512i w0 = _mm512_unpacklo_epi8(p[0], p[1]), w1 = _mm512_unpackhi_epi8(p[0], p[1]);
+    const __m512i w2 = _mm512_unpacklo_epi8(p[2], p[3]), w3 = _mm512_unpackhi_epi8(p[2], p[3]);
+    out[0] = _mm512_castsi512_ps(_mm512_unpacklo_epi16(w0, w2));
+    out[1] = _mm512_castsi512_ps(_mm512_unpackhi_epi16(w0, w2));
+    out[2] = _mm512_castsi512_ps(_mm512_unpacklo_epi16(w1, w3));
+    out[3] = _mm512_castsi512_ps(_mm512_unpackhi_epi16(w1, w3));
+}
+
+PICTORRA_AVX512 inline __m512i PackLevels(const __m512i level[4]) {
+    return _mm512_packus_epi16(_mm512_packus_epi32(level[0], level[1]),
+                               _mm512_packus_epi32(level[2], level[3]));
+}
+
+// 64 pixels at p with AVX-512: the channels come apart with byte permutes, the curves are read
+// from byte planes by permutes (gathers cost several times as much), and the sRGB level comes
+// from EncodeLanes.
+PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uint8_t* p) {
+    const __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 64);
+    const __m512i c = _mm512_loadu_si512(p + 128);
+    __m512i channel[3];  // blue, green, red: one byte per pixel
+    for (size_t k = 0; k < 3; ++k)
+        channel[k] = _mm512_mask_blend_epi8(
+            sh.in_second[k], _mm512_permutex2var_epi8(a, _mm512_load_si512(sh.from_first[k]), b),
+            _mm512_permutex2var_epi8(b, _mm512_load_si512(sh.from_second[k]), c));
+    __m512 in[3][4];  // red, green, blue linear values
+    for (size_t k = 0; k < 3; ++k) CurveBlock(ms.planes[k], channel[2 - k], in[k]);
+    const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
+    static const RootScales roots;
+    const SrgbEncoder& encoder = Encoder();
+    __m512i out[3];  // red, green, blue levels
+    for (size_t r = 0; r < 3; ++r) {
+        const __m512 m0 = _mm512_set1_ps(ms.matrix[r][0]), m1 = _mm512_set1_ps(ms.matrix[r][1]);
+        const __m512 m2 = _mm512_set1_ps(ms.matrix[r][2]);
+        __m512i level[4];
+        for (size_t q = 0; q < 4; ++q) {
+            const __m512 v = _mm512_add_ps(
+                _mm512_add_ps(_mm512_mul_ps(m0, in[0][q]), _mm512_mul_ps(m1, in[1][q])),
+                _mm512_mul_ps(m2, in[2][q]));
+            // max(NaN, 0) is 0
+            level[q] = EncodeLanes(_mm512_min_ps(_mm512_max_ps(v, zero), one), encoder, roots);
         }
-        const __m512i lanes =
-            _mm512_or_si512(_mm512_or_si512(level[2], _mm512_slli_epi32(level[1], 8)),
-                            _mm512_slli_epi32(level[0], 16));
-        _mm512_mask_storeu_epi8(p, bytes, _mm512_permutexvar_epi8(pack_v, lanes));
+        out[r] = PackLevels(level);
+    }
+    if (ms.neutral) {
+        const __mmask64 grey = _mm512_cmpeq_epi8_mask(channel[0], channel[1]) &
+                               _mm512_cmpeq_epi8_mask(channel[1], channel[2]);
+        if (grey) {
+            const __m512i to =
+                PlaneLookup(ms.grey.data(), channel[1], _mm512_movepi8_mask(channel[1]));
+            for (__m512i& l : out) l = _mm512_mask_mov_epi8(l, grey, to);
+        }
+    }
+    for (size_t o = 0; o < 3; ++o) {
+        const __m512i bg =
+            _mm512_permutex2var_epi8(out[2], _mm512_load_si512(sh.blue_green[o]), out[1]);
+        _mm512_storeu_si512(
+            p + 64 * o,
+            _mm512_mask_permutexvar_epi8(bg, sh.is_red[o], _mm512_load_si512(sh.red[o]), out[0]));
+    }
+}
+
+// A row in blocks of 64 pixels; the last few go through a buffer, so the row's padding is never
+// touched.
+PICTORRA_AVX512 void Avx512Row(const MatrixShaper& ms, uint8_t* row, int32_t width) {
+    static const Shuffles shuffles;
+    int32_t x = 0;
+    for (; x + 64 <= width; x += 64) Avx512Block(ms, shuffles, row + 3 * int64_t{x});
+    if (x < width) {
+        alignas(64) uint8_t tail[192] = {};
+        const size_t bytes = 3 * size_t(width - x);
+        std::memcpy(tail, row + 3 * int64_t{x}, bytes);
+        Avx512Block(ms, shuffles, tail);
+        std::memcpy(row + 3 * int64_t{x}, tail, bytes);
     }
 }
 
@@ -537,7 +584,11 @@ Plan BuildMatrixShaper(cmsHPROFILE profile, MatrixShaper& ms) {
     }
     for (size_t v = 0; v < 256; ++v) {
         ms.grey[v] = encoder.Encode(ms.linear[1][v]);
-        ms.grey_wide[v] = ms.grey[v];
+        for (size_t c = 0; c < 3; ++c) {
+            uint32_t bits = 0;
+            std::memcpy(&bits, &ms.linear[c][v], sizeof bits);
+            for (size_t k = 0; k < 4; ++k) ms.planes[c][k][v] = uint8_t(bits >> (8 * k));
+        }
     }
     // Through the matrix a grey comes out as the same grey up to the last bit of a float, which
     // decides a level only when it falls on a threshold. When no grey does that, the pixels need
