@@ -326,7 +326,7 @@ struct MatrixShaper {
 #if defined(__x86_64__)
 #define PICTORRA_VECTOR_COLOUR 1
 
-#define PICTORRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define PICTORRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vbmi")))
 // GCC's own AVX-512 headers start unmasked operations from an undefined register, which its
 // flow analysis then reports as (maybe) uninitialized.
 #pragma GCC diagnostic push
@@ -348,43 +348,35 @@ constexpr float kRootPoly[8] = {1.184053612e+00f,  1.644518801e-01f,  -1.5989169
                                 -4.286558066e-05f, 1.149400296e-05f};
 
 struct RootScales {
-    alignas(64) float scale[16]{};  // 255 * 1.055 * 2^(e / 2.4) at e + 9 for e = -9 .. 0
+    // 255 * 1.055 * 2^(e / 2.4) for e = -9 .. 0, by the low four bits of the biased exponent
+    alignas(64) float scale[16]{};
     RootScales() {
-        for (int e = -9; e <= 0; ++e) scale[e + 9] = float(255 * 1.055 * std::exp2(e / 2.4));
+        for (int e = -9; e <= 0; ++e)
+            scale[(e + 127) & 15] = float(255 * 1.055 * std::exp2(e / 2.4));
     }
 };
 
-PICTORRA_AVX512 inline __m512i EncodeLanes(__m512 v, const SrgbEncoder& encoder,
-                                           const RootScales& roots) {
-    // Below 2^-9 only the linear segment is used, and getexp(0) is minus infinity.
-    const __m512 e = _mm512_max_ps(_mm512_getexp_ps(v), _mm512_set1_ps(-9.0f));
-    const __m512 scale = _mm512_permutexvar_ps(
-        _mm512_cvttps_epi32(_mm512_add_ps(e, _mm512_set1_ps(9.0f))), _mm512_load_ps(roots.scale));
-    const __m512 m = _mm512_getmant_ps(v, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero);
-    const __m512 t = _mm512_sub_ps(_mm512_add_ps(m, m), _mm512_set1_ps(3.0f));
+PICTORRA_AVX512 inline __m512i EstimateLanes(__m512 v, const RootScales& roots, __mmask16& unsure) {
+    const __m512i bits = _mm512_castps_si512(v);
+    // The permute reads only the exponent's low four bits, which tell apart the ten octaves from
+    // 2^-9 up; below that only the linear segment is used.
+    const __m512 scale =
+        _mm512_permutexvar_ps(_mm512_srli_epi32(bits, 23), _mm512_load_ps(roots.scale));
+    // t = 2m - 3 from the mantissa bits under the exponent of 2
+    const __m512 t = _mm512_sub_ps(
+        _mm512_castsi512_ps(_mm512_ternarylogic_epi32(bits, _mm512_set1_epi32(0x007FFFFF),
+                                                      _mm512_set1_epi32(0x40000000), 0xEA)),
+        _mm512_set1_ps(3.0f));
     __m512 poly = _mm512_set1_ps(kRootPoly[7]);
     for (int k = 6; k >= 0; --k) poly = _mm512_fmadd_ps(poly, t, _mm512_set1_ps(kRootPoly[k]));
-    const __m512 curved = _mm512_fmsub_ps(scale, poly, _mm512_set1_ps(255 * 0.055f));
-    const __m512 straight = _mm512_mul_ps(v, _mm512_set1_ps(255 * 12.92f));
-    const __m512 exact = _mm512_mask_blend_ps(
-        _mm512_cmp_ps_mask(v, _mm512_set1_ps(0.0031308f), _CMP_LT_OQ), curved, straight);
-    const __m512 nearest =
-        _mm512_roundscale_ps(exact, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    const __m512 off = _mm512_abs_ps(_mm512_sub_ps(exact, nearest));
-    const __mmask16 unsure = _mm512_cmp_ps_mask(off, _mm512_set1_ps(0.5f - kUnsure), _CMP_GT_OQ);
-    __m512i level = _mm512_cvttps_epi32(nearest);
-    if (unsure) {
-        alignas(64) float value[16];
-        alignas(64) int32_t fixed[16];
-        _mm512_store_ps(value, v);
-        _mm512_store_si512(fixed, level);
-        for (unsigned lanes = unsure; lanes; lanes &= lanes - 1) {
-            const int i = __builtin_ctz(lanes);
-            fixed[i] = encoder.Encode(value[i]);
-        }
-        level = _mm512_load_si512(fixed);
-    }
-    return level;
+    __m512 exact = _mm512_fmsub_ps(scale, poly, _mm512_set1_ps(255 * 0.055f));
+    exact = _mm512_mask_mul_ps(exact, _mm512_cmp_ps_mask(v, _mm512_set1_ps(0.0031308f), _CMP_LT_OQ),
+                               v, _mm512_set1_ps(255 * 12.92f));
+    // how far from the nearest level, and the level (rounded to nearest)
+    const __m512 off =
+        _mm512_abs_ps(_mm512_reduce_ps(exact, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+    unsure = _mm512_cmp_ps_mask(off, _mm512_set1_ps(0.5f - kUnsure), _CMP_GT_OQ);
+    return _mm512_cvt_roundps_epi32(exact, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
 }
 
 // Byte permutes that take 64 pixels (192 bytes in three registers) apart into their channels and
@@ -461,6 +453,8 @@ PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uin
     static const RootScales roots;
     const SrgbEncoder& encoder = Encoder();
     __m512i out[3];  // red, green, blue levels
+    __mmask16 unsure[3][4];
+    unsigned any_unsure = 0;
     for (size_t r = 0; r < 3; ++r) {
         const __m512 m0 = _mm512_set1_ps(ms.matrix[r][0]), m1 = _mm512_set1_ps(ms.matrix[r][1]);
         const __m512 m2 = _mm512_set1_ps(ms.matrix[r][2]);
@@ -470,9 +464,31 @@ PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uin
                 _mm512_add_ps(_mm512_mul_ps(m0, in[0][q]), _mm512_mul_ps(m1, in[1][q])),
                 _mm512_mul_ps(m2, in[2][q]));
             // max(NaN, 0) is 0
-            level[q] = EncodeLanes(_mm512_min_ps(_mm512_max_ps(v, zero), one), encoder, roots);
+            level[q] =
+                EstimateLanes(_mm512_min_ps(_mm512_max_ps(v, zero), one), roots, unsure[r][q]);
+            any_unsure |= unsure[r][q];
         }
         out[r] = PackLevels(level);
+    }
+    // One branch for the block, rarely taken, so that the estimates overlap: the unsure values
+    // are worked out again one by one, as the portable path does, and encoded by the table.
+    if (any_unsure) {
+        alignas(64) uint8_t level[3][64];
+        for (size_t r = 0; r < 3; ++r) _mm512_store_si512(level[r], out[r]);
+        for (size_t r = 0; r < 3; ++r)
+            for (size_t q = 0; q < 4; ++q)
+                for (unsigned lanes = unsure[r][q]; lanes; lanes &= lanes - 1) {
+                    const unsigned i = unsigned(__builtin_ctz(lanes));
+                    const size_t j = 16 * (i / 4) + 4 * q + i % 4;  // CurveBlock's order
+                    const uint8_t* px = p + 3 * j;
+                    float v = ms.matrix[r][0] * ms.linear[0][px[2]] +
+                              ms.matrix[r][1] * ms.linear[1][px[1]] +
+                              ms.matrix[r][2] * ms.linear[2][px[0]];
+                    v = v > 0.0f ? v : 0.0f;
+                    v = v < 1.0f ? v : 1.0f;
+                    level[r][j] = encoder.Encode(v);
+                }
+        for (size_t r = 0; r < 3; ++r) out[r] = _mm512_load_si512(level[r]);
     }
     if (ms.neutral) {
         const __mmask64 grey = _mm512_cmpeq_epi8_mask(channel[0], channel[1]) &
@@ -510,9 +526,9 @@ PICTORRA_AVX512 void Avx512Row(const MatrixShaper& ms, uint8_t* row, int32_t wid
 #pragma GCC diagnostic pop
 
 bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi");
+    static const bool has =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vbmi");
     return has;
 }
 #endif
