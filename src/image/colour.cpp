@@ -7,7 +7,8 @@
 // same profile takes three to four times as long and misses the correctly rounded value by a
 // level in about one channel value in a hundred. Here the result is the correctly rounded value
 // of the float computation (the encoding goes through thresholds, not a rounded table), white
-// and black stay exact and neutral greys stay neutral.
+// and black stay exact and neutral greys stay neutral. Processors with AVX-512 take 64 pixels at
+// a time through the same float operations and give the same bytes, three to four times as fast.
 // A profile that describes sRGB leaves the bytes untouched. Profiles built from lookup tables go
 // through an lcms2 transform.
 //
@@ -356,6 +357,7 @@ struct RootScales {
     }
 };
 
+// The levels of sixteen values in [0, 1], and the lanes too close to a half level to trust.
 PICTORRA_AVX512 inline __m512i EstimateLanes(__m512 v, const RootScales& roots, __mmask16& unsure) {
     const __m512i bits = _mm512_castps_si512(v);
     // The permute reads only the exponent's low four bits, which tell apart the ten octaves from
