@@ -142,52 +142,41 @@ double SrgbDecode(double v) {
     return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
 }
 
-// Linear light to 8-bit sRGB, correctly rounded, with one table look-up and one comparison.
-// A non-negative float's bit pattern grows with its value, so its top 16 bits (the exponent and
-// seven bits of mantissa) name a bucket 1/128 of an octave (at most 0.8 % of the value) wide. Near
-// white one level spans 0.9 % of the value, and lower down more, so no bucket holds two thresholds:
-// an entry gives the level at the bucket's start and the low 16 bits of the threshold inside it, if
-// any. Everything below 2^-14 (a sixth of the first threshold) shares the first bucket. The table
-// is 7 KB and stays in the first-level cache; the vector path reads the same one.
+// Linear light to 8-bit sRGB, correctly rounded: a table over the linear range gives the level
+// at the start of the value's bucket, and one comparison with the next level's threshold
+// finishes it. The buckets are narrower than the closest two thresholds (at the dark end, one
+// level is 1/3294 of the range), so no bucket holds more than one; and the table stays small
+// enough to live in the first-level cache beside the thresholds.
 class SrgbEncoder {
 public:
-    static constexpr uint32_t kFirst = (127u - 14) << 7;  // the bucket of 2^-14
-    static constexpr uint32_t kLast = 127u << 7;          // the bucket of 1
-    static constexpr uint32_t kNone = 1u << 16;           // no threshold in the bucket
-    static constexpr size_t kBuckets = kLast - kFirst + 1;
+    static constexpr int kBuckets = 1 << 12;
 
     SrgbEncoder() {
-        // threshold[k]: the bits of the least linear value that encodes to level k or above.
-        std::array<uint32_t, 257> threshold{};
+        // threshold_[k]: the least linear value that encodes to level k or above.
+        threshold_[0] = -1.0f;
         for (int k = 1; k < 256; ++k)
-            threshold[size_t(k)] = Bits(static_cast<float>(SrgbDecode((k - 0.5) / 255.0)));
-        threshold[256] = UINT32_MAX;  // never reached: values are clamped to 1
-        uint32_t level = 0;
-        for (uint32_t i = 0; i < kBuckets; ++i) {
-            const uint32_t start = (kFirst + i) << 16, end = start + (1u << 16);
-            while (threshold[level + 1] <= start) ++level;
-            const uint32_t next = threshold[level + 1];
-            table_[i] = level << 17 | (next < end ? next & 0xFFFF : kNone);
+            threshold_[size_t(k)] = static_cast<float>(SrgbDecode((k - 0.5) / 255.0));
+        threshold_[256] = 2.0f;  // never reached: values are clamped to 1
+        int level = 0;
+        for (int i = 0; i <= kBuckets; ++i) {
+            const float start = static_cast<float>(i) / float(kBuckets);
+            while (threshold_[size_t(level) + 1] <= start) ++level;
+            bucket_[size_t(i)] = static_cast<uint8_t>(level);
         }
     }
 
-    static uint32_t Bits(float v) {
-        uint32_t bits = 0;
-        std::memcpy(&bits, &v, sizeof bits);
-        return bits;
-    }
+    // The bucket of a linear value in [0, 1]; 1 itself has a bucket of its own.
+    static int32_t Bucket(float linear) { return static_cast<int32_t>(linear * float(kBuckets)); }
 
-    // `linear` is in [0, 1] (not -0).
-    uint8_t Encode(float linear) const {
-        const uint32_t bits = Bits(linear);
-        const uint32_t entry = table_[std::max(bits >> 16, kFirst) - kFirst];
-        return static_cast<uint8_t>((entry >> 17) + ((bits & 0xFFFF) >= (entry & 0x1FFFF)));
+    uint8_t Encode(float linear, int32_t bucket) const {
+        const int level = bucket_[size_t(bucket)];
+        return static_cast<uint8_t>(level + (linear >= threshold_[size_t(level) + 1] ? 1 : 0));
     }
-
-    const uint32_t* Table() const { return table_.data(); }
+    uint8_t Encode(float linear) const { return Encode(linear, Bucket(linear)); }
 
 private:
-    std::array<uint32_t, kBuckets> table_{};
+    std::array<float, 257> threshold_{};
+    std::array<uint8_t, kBuckets + 1> bucket_{};
 };
 
 const SrgbEncoder& Encoder() {
@@ -269,9 +258,9 @@ struct MatrixShaper {
 
     static constexpr int32_t kBlock = 256;  // pixels converted together
 
-    // out = clamp(matrix row c x in), for n pixels. A value that is not a number (a profile with
-    // absurd colourants) comes out as 0.
-    void Mix(size_t c, const float (*in)[kBlock], int32_t n, float* out) const {
+    // out = clamp(matrix row c x in) and its encoder bucket, for n pixels. A value that is not a
+    // number (a profile with absurd colourants) comes out as 0 either way.
+    void Mix(size_t c, const float (*in)[kBlock], int32_t n, float* out, int32_t* bucket) const {
         const float m0 = matrix[c][0], m1 = matrix[c][1], m2 = matrix[c][2];
         int32_t i = 0;
 #if defined(__SSE2__)
@@ -279,11 +268,15 @@ struct MatrixShaper {
         // pixels an instruction, with the same rounding as the scalar tail.
         const __m128 v0 = _mm_set1_ps(m0), v1 = _mm_set1_ps(m1), v2 = _mm_set1_ps(m2);
         const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+        const __m128 scale = _mm_set1_ps(float(SrgbEncoder::kBuckets));
         for (; i + 4 <= n; i += 4) {
             __m128 v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(v0, _mm_load_ps(in[0] + i)),
                                              _mm_mul_ps(v1, _mm_load_ps(in[1] + i))),
                                   _mm_mul_ps(v2, _mm_load_ps(in[2] + i)));
-            _mm_store_ps(out + i, _mm_min_ps(_mm_max_ps(v, zero), one));  // max(NaN, 0) is 0
+            v = _mm_min_ps(_mm_max_ps(v, zero), one);  // max(NaN, 0) is 0
+            _mm_store_ps(out + i, v);
+            _mm_store_si128(reinterpret_cast<__m128i*>(bucket + i),
+                            _mm_cvttps_epi32(_mm_mul_ps(v, scale)));
         }
 #endif
         for (; i < n; ++i) {
@@ -291,13 +284,15 @@ struct MatrixShaper {
             v = v > 0.0f ? v : 0.0f;
             v = v < 1.0f ? v : 1.0f;
             out[i] = v;
+            bucket[i] = SrgbEncoder::Bucket(v);
         }
     }
 
-    // Converts one row in blocks: the curves (table look-ups), then the matrix and clamp over the
-    // whole block four pixels at a time, then the encoding.
+    // Converts one row in blocks: the curves (table look-ups), then the matrix, clamp and bucket
+    // over the whole block four pixels at a time, then the encoding.
     void PortableRow(uint8_t* row, int32_t width) const {
         alignas(32) float in[3][kBlock], out[3][kBlock];
+        alignas(32) int32_t bucket[3][kBlock];
         const SrgbEncoder& encoder = Encoder();
         for (int32_t start = 0; start < width; start += kBlock) {
             const int32_t n = std::min(kBlock, width - start);
@@ -307,16 +302,16 @@ struct MatrixShaper {
                 in[1][i] = linear[1][first[3 * i + 1]];
                 in[2][i] = linear[2][first[3 * i]];
             }
-            for (size_t c = 0; c < 3; ++c) Mix(c, in, n, out[c]);
+            for (size_t c = 0; c < 3; ++c) Mix(c, in, n, out[c], bucket[c]);
             for (int32_t i = 0; i < n; ++i) {
                 uint8_t* p = first + 3 * i;
                 if (neutral && p[0] == p[1] && p[1] == p[2]) {
                     p[0] = p[1] = p[2] = grey[p[0]];
                     continue;
                 }
-                p[0] = encoder.Encode(out[2][i]);
-                p[1] = encoder.Encode(out[1][i]);
-                p[2] = encoder.Encode(out[0][i]);
+                p[0] = encoder.Encode(out[2][i], bucket[2][i]);
+                p[1] = encoder.Encode(out[1][i], bucket[1][i]);
+                p[2] = encoder.Encode(out[0][i], bucket[0][i]);
             }
         }
     }
@@ -438,6 +433,26 @@ PICTORRA_AVX512 inline __m512i PackLevels(const __m512i level[4]) {
                                _mm512_packus_epi32(level[2], level[3]));
 }
 
+// The values EstimateLanes was unsure of, worked out again one by one as the portable path does
+// and encoded by the table. Kept out of line, so that the block's registers are its own.
+[[gnu::noinline, gnu::cold]] void Settle(const MatrixShaper& ms, const __mmask16 (&unsure)[3][4],
+                                         const uint8_t* p, uint8_t (&level)[3][64]) {
+    const SrgbEncoder& encoder = Encoder();
+    for (size_t r = 0; r < 3; ++r)
+        for (size_t q = 0; q < 4; ++q)
+            for (unsigned lanes = unsure[r][q]; lanes; lanes &= lanes - 1) {
+                const unsigned i = unsigned(__builtin_ctz(lanes));
+                const size_t j = 16 * (i / 4) + 4 * q + i % 4;  // CurveBlock's order
+                const uint8_t* px = p + 3 * j;
+                float v = ms.matrix[r][0] * ms.linear[0][px[2]] +
+                          ms.matrix[r][1] * ms.linear[1][px[1]] +
+                          ms.matrix[r][2] * ms.linear[2][px[0]];
+                v = v > 0.0f ? v : 0.0f;
+                v = v < 1.0f ? v : 1.0f;
+                level[r][j] = encoder.Encode(v);
+            }
+}
+
 // 64 pixels at p with AVX-512: the channels come apart with byte permutes, the curves are read
 // from byte planes by permutes (gathers cost several times as much), and the sRGB level comes
 // from EncodeLanes.
@@ -453,7 +468,6 @@ PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uin
     for (size_t k = 0; k < 3; ++k) CurveBlock(ms.planes[k], channel[2 - k], in[k]);
     const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
     static const RootScales roots;
-    const SrgbEncoder& encoder = Encoder();
     __m512i out[3];  // red, green, blue levels
     __mmask16 unsure[3][4];
     unsigned any_unsure = 0;
@@ -472,24 +486,11 @@ PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uin
         }
         out[r] = PackLevels(level);
     }
-    // One branch for the block, rarely taken, so that the estimates overlap: the unsure values
-    // are worked out again one by one, as the portable path does, and encoded by the table.
+    // One branch for the block, rarely taken, so that the estimates overlap.
     if (any_unsure) {
         alignas(64) uint8_t level[3][64];
         for (size_t r = 0; r < 3; ++r) _mm512_store_si512(level[r], out[r]);
-        for (size_t r = 0; r < 3; ++r)
-            for (size_t q = 0; q < 4; ++q)
-                for (unsigned lanes = unsure[r][q]; lanes; lanes &= lanes - 1) {
-                    const unsigned i = unsigned(__builtin_ctz(lanes));
-                    const size_t j = 16 * (i / 4) + 4 * q + i % 4;  // CurveBlock's order
-                    const uint8_t* px = p + 3 * j;
-                    float v = ms.matrix[r][0] * ms.linear[0][px[2]] +
-                              ms.matrix[r][1] * ms.linear[1][px[1]] +
-                              ms.matrix[r][2] * ms.linear[2][px[0]];
-                    v = v > 0.0f ? v : 0.0f;
-                    v = v < 1.0f ? v : 1.0f;
-                    level[r][j] = encoder.Encode(v);
-                }
+        Settle(ms, unsure, p, level);
         for (size_t r = 0; r < 3; ++r) out[r] = _mm512_load_si512(level[r]);
     }
     if (ms.neutral) {
