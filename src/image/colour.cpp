@@ -8,7 +8,7 @@
 // level in about one channel value in a hundred. Here the result is the correctly rounded value
 // of the float computation (the encoding goes through thresholds, not a rounded table), white
 // and black stay exact and neutral greys stay neutral. Processors with AVX-512 take 64 pixels at
-// a time through the same float operations and give the same bytes, three to four times as fast.
+// a time through the same float operations and give the same bytes, about three times as fast.
 // A profile that describes sRGB leaves the bytes untouched. Profiles built from lookup tables go
 // through an lcms2 transform.
 //
@@ -455,7 +455,7 @@ PICTORRA_AVX512 inline __m512i PackLevels(const __m512i level[4]) {
 
 // 64 pixels at p with AVX-512: the channels come apart with byte permutes, the curves are read
 // from byte planes by permutes (gathers cost several times as much), and the sRGB level comes
-// from EncodeLanes.
+// from EstimateLanes.
 PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uint8_t* p) {
     const __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 64);
     const __m512i c = _mm512_loadu_si512(p + 128);
