@@ -13,6 +13,7 @@
 
 #include "icc_fixtures.h"
 #include "image/codecs.h"
+#include "image/colour_paths.h"
 #include "test_support.h"
 
 namespace {
@@ -217,6 +218,94 @@ TEST(Colour, SameBytesWhateverTheThreadsAndPaddingKept) {
             for (size_t i = 3 * 1001; i < stride; ++i)
                 ASSERT_EQ(after[row * stride + i], before[row * stride + i]);
     }
+}
+
+// ---- the vector path, the encoder and lcms2 ----------------------------------------------------
+
+// Every third level of each channel (0 and 255 included) and every grey, in rows of `width`.
+cImage DenseColours(int width) {
+    constexpr int kLevels = 86, kColours = kLevels * kLevels * kLevels + 256;
+    const auto level = [](int i) { return uint8_t(i * 3); };
+    return MakeImage(width, (kColours + width - 1) / width, [&](int x, int y) {
+        const int i = y * width + x;
+        if (i >= kColours - 256) {
+            const auto v = uint8_t(std::min(i - (kColours - 256), 255));
+            return Rgb{v, v, v};
+        }
+        return Rgb{level(i % kLevels), level(i / kLevels % kLevels), level(i / kLevels / kLevels)};
+    });
+}
+
+struct Profiled {
+    const char* name;
+    std::function<Icc()> profile;
+};
+void PrintTo(const Profiled& row, std::ostream* os) { *os << row.name; }
+
+const Profiled kMatrixProfiles[] = {
+    {"AdobeRgb", [] { return AdobeRgb(); }},
+    {"DisplayP3", DisplayP3},
+    {"WideGamut", WideGamut},
+    {"AdobeRgbGamma1", [] { return AdobeRgb(1.0); }},
+};
+
+class ColourPaths : public testing::TestWithParam<Profiled> {};
+
+// Both paths give the same bytes, padding included, on wide pictures and on every width up to
+// two vector blocks and a bit, where the last pixels of a row take the masked tail.
+TEST_P(ColourPaths, VectorAndPortableAgree) {
+    using pictorra::image::detail::ColourPath;
+    using pictorra::image::detail::ConvertToSrgbOn;
+    if (!pictorra::image::detail::HasVectorColour()) GTEST_SKIP() << "no vector path here";
+    const Icc icc = GetParam().profile();
+    std::vector<cImage> pictures = {DenseColours(997), DenseColours(1024)};
+    for (int width = 1; width <= 40; ++width) pictures.push_back(Noise(width, 5, uint32_t(width)));
+    for (const cImage& source : pictures) {
+        cImage vector = source, portable = source;
+        ASSERT_TRUE(ConvertToSrgbOn(ColourPath::kFastest, vector, icc, 1));
+        ASSERT_TRUE(ConvertToSrgbOn(ColourPath::kPortable, portable, icc, 1));
+        ASSERT_EQ(Bytes(vector), Bytes(portable)) << "width " << source.Width();
+    }
+}
+
+// lcms2's own 8-bit transform and this conversion differ by at most a level in any channel.
+TEST_P(ColourPaths, WithinALevelOfLcms2) {
+    const Icc icc = GetParam().profile();
+    const cImage source = DenseColours(1000);
+    cImage ours = source, theirs = source;
+    ASSERT_TRUE(ConvertToSrgb(ours, icc));
+    const ProfilePtr in{cmsOpenProfileFromMem(icc.data(), cmsUInt32Number(icc.size()))};
+    const ProfilePtr out{cmsCreate_sRGBProfile()};
+    const std::unique_ptr<void, void (*)(void*)> xf{
+        cmsCreateTransform(in.get(), TYPE_BGR_8, out.get(), TYPE_BGR_8, INTENT_PERCEPTUAL, 0),
+        cmsDeleteTransform};
+    ASSERT_TRUE(xf);
+    for (int y = 0; y < theirs.Height(); ++y)
+        cmsDoTransform(xf.get(), theirs.View().DibRow(y), theirs.View().DibRow(y),
+                       cmsUInt32Number(theirs.Width()));
+    const std::vector<uint8_t> a = Bytes(ours), b = Bytes(theirs);
+    for (size_t i = 0; i < a.size(); ++i) ASSERT_LE(std::abs(a[i] - b[i]), 1) << "byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Colour, ColourPaths, testing::ValuesIn(kMatrixProfiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The encoder gives the correctly rounded level of every float it is tried on, but for values
+// within a hair of a half level, where the float nearest the threshold decides.
+TEST(Colour, EncoderRoundsCorrectly) {
+    using pictorra::image::detail::EncodeSrgb;
+    EXPECT_EQ(EncodeSrgb(0.0f), 0);
+    EXPECT_EQ(EncodeSrgb(1.0f), 255);
+    int checked = 0;
+    for (uint32_t bits = 0x30000000; bits <= 0x3F800000; bits += 97, ++checked) {
+        float v = 0;
+        std::memcpy(&v, &bits, sizeof v);
+        const double exact = 255 * SrgbEncode(double(v));
+        const double to_half = std::abs(exact - std::floor(exact) - 0.5);
+        if (to_half < 1e-5) continue;
+        ASSERT_EQ(EncodeSrgb(v), std::lrint(exact)) << v;
+    }
+    EXPECT_GT(checked, 2'000'000);
 }
 
 }  // namespace

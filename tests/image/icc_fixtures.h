@@ -33,6 +33,10 @@ inline constexpr cmsCIExyYTRIPLE kSrgbPrimaries = {
     {0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
 inline constexpr cmsCIExyYTRIPLE kAdobePrimaries = {
     {0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
+inline constexpr cmsCIExyYTRIPLE kP3Primaries = {
+    {0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
+inline constexpr cmsCIExyYTRIPLE kWidePrimaries = {
+    {0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}};
 inline constexpr cmsCIExyY kD65 = {0.3127, 0.3290, 1};
 inline constexpr double kAdobeGamma = 563.0 / 256.0;
 
@@ -59,6 +63,14 @@ inline CurvePtr SrgbCurve(bool tabulated) {
 inline std::vector<uint8_t> AdobeRgb(double gamma = kAdobeGamma) {
     const CurvePtr curve{cmsBuildGamma(nullptr, gamma)};
     return RgbProfile(kAdobePrimaries, curve.get(), 2.1);
+}
+
+inline std::vector<uint8_t> DisplayP3() { return RgbProfile(kP3Primaries, SrgbCurve(false).get()); }
+
+// Primaries far outside sRGB (one of them beyond the visible colours), gamma 1.8.
+inline std::vector<uint8_t> WideGamut() {
+    const CurvePtr curve{cmsBuildGamma(nullptr, 1.8)};
+    return RgbProfile(kWidePrimaries, curve.get());
 }
 
 // Adobe RGB with its colours in an A2B0 lookup table (version 2, so that lcms2 applies no
