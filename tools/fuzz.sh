@@ -4,16 +4,25 @@
 set -euo pipefail
 build=${1:?build folder}
 seconds=${2:-600}
-corpora=${PICTORRA_SHARED_DIR:-$(cd "$(dirname "$0")/.." && pwd)/../shared}/corpora
+shared=${PICTORRA_SHARED_DIR:-$(cd "$(dirname "$0")/.." && pwd)/../shared}
 status=0
-for d in bmp jpeg gif; do
+for d in bmp jpeg gif png webp tiff heif icc; do
     work="$build/corpus-$d"
     seeds="$build/seeds-$d"
     mkdir -p "$work" "$seeds"
-    if [[ -d "$corpora" ]]; then
-        case $d in jpeg) pattern='.*\.(jpe?g|JPE?G)$' ;; *) pattern=".*\.($d|${d^^})$" ;; esac
-        find "$corpora" -regextype posix-extended -regex "$pattern" -exec cp -n -t "$seeds" {} + 2>/dev/null || true
-    fi
+    case $d in
+        jpeg) pattern='.*\.(jpe?g|JPE?G)$' ;;
+        png) pattern='.*\.(a?png|A?PNG)$' ;;
+        tiff) pattern='.*\.(tiff?|TIFF?)$' ;;
+        heif) pattern='.*\.(heic|heif|hif|HEIC|HEIF|HIF)$' ;;
+        icc) pattern='.*\.(icc|ICC)$' ;;
+        *) pattern=".*\.($d|${d^^})$" ;;
+    esac
+    # The profile target has no corpus of its own: it starts from the profiles the tests make.
+    if [[ $d == icc ]]; then folders=("$build/../build/fuzz/icc-seeds"); else folders=("$shared/corpora" "$shared/corpora-formats"); fi
+    for folder in "${folders[@]}"; do
+        [[ -d "$folder" ]] && find "$folder" -regextype posix-extended -regex "$pattern" -exec cp -n -t "$seeds" {} + 2>/dev/null || true
+    done
     echo "== fuzzing the $d decoder for $seconds s"
     (cd "$build" && ./fuzz/fuzz_$d -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -max_len=1048576 -print_final_stats=1 "corpus-$d" "seeds-$d") || status=1
