@@ -426,6 +426,10 @@ private slots:
                 QVERIFY2(button->sizeHint().width() <= button->width(),
                          qPrintable(button->objectName()));
             }
+            // A list is as wide as its longest entry needs.
+            for (QComboBox* list : window->findChildren<QComboBox*>()) {
+                QVERIFY2(list->sizeHint().width() <= list->width(), qPrintable(list->objectName()));
+            }
         }
     }
 };
