@@ -78,6 +78,33 @@ TEST(OutputExif, EachChoiceOnACameraBlock) {
                   "Exif.Image.ImageLength", "Exif.Image.Compression", "Exif.Image.YCbCrPositioning",
                   "Exif.Photo.ComponentsConfiguration"})
                 EXPECT_FALSE(AnyTag(tags, gone)) << gone;
+            // Nothing else: every tag is accounted for.
+            std::vector<std::string> keys;
+            for (const auto& [key, value] : tags)
+                if (!key.starts_with("Exif.GPSInfo.")) keys.push_back(key);
+            std::vector<std::string> expected = {"Exif.Image.Artist",
+                                                 "Exif.Image.Copyright",
+                                                 "Exif.Image.DateTime",
+                                                 "Exif.Image.ExifTag",
+                                                 "Exif.Image.Make",
+                                                 "Exif.Image.Model",
+                                                 "Exif.Image.Orientation",
+                                                 "Exif.Photo.ColorSpace",
+                                                 "Exif.Photo.DateTimeDigitized",
+                                                 "Exif.Photo.DateTimeOriginal",
+                                                 "Exif.Photo.ExposureTime",
+                                                 "Exif.Photo.FNumber",
+                                                 "Exif.Photo.FocalLength",
+                                                 "Exif.Photo.ISOSpeedRatings",
+                                                 "Exif.Photo.LensMake",
+                                                 "Exif.Photo.LensModel",
+                                                 "Exif.Photo.OffsetTimeOriginal",
+                                                 "Exif.Photo.PixelXDimension",
+                                                 "Exif.Photo.PixelYDimension",
+                                                 "Exif.Photo.SubSecTimeOriginal"};
+            if (c.location) expected.push_back("Exif.Image.GPSTag");
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(keys, expected);
             EXPECT_EQ(AnyTag(tags, "Exif.GPSInfo."), c.location);
             EXPECT_EQ(tags.contains("Exif.Image.GPSTag"), c.location);
             if (c.location) {
