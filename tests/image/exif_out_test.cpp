@@ -51,66 +51,34 @@ TEST(OutputExif, EachChoiceOnACameraBlock) {
             }
             ASSERT_FALSE(out.empty());
             EXPECT_EQ(out[0], big_endian ? 'M' : 'I');  // the source's byte order
-            const Tags tags = ExifTags(out);
+            Tags tags = ExifTags(out);
             EXPECT_EQ(tags.at("Exif.Photo.DateTimeOriginal"), "2024:05:06 07:08:09");
-            EXPECT_EQ(tags.at("Exif.Photo.DateTimeDigitized"), "2024:05:06 07:08:09");
-            EXPECT_EQ(tags.at("Exif.Image.DateTime"), "2024:05:06 07:08:09");
-            EXPECT_EQ(tags.at("Exif.Photo.SubSecTimeOriginal"), "42");
-            EXPECT_EQ(tags.at("Exif.Photo.OffsetTimeOriginal"), "+02:00");
-            EXPECT_EQ(tags.at("Exif.Image.Make"), "Pictorra Test Cam");
-            EXPECT_EQ(tags.at("Exif.Image.Model"), "PTC-1");
-            EXPECT_EQ(tags.at("Exif.Photo.LensMake"), "Pictorra Optics");
-            EXPECT_EQ(tags.at("Exif.Photo.LensModel"), "PO 35mm f/2.8");
-            EXPECT_EQ(tags.at("Exif.Photo.ExposureTime"), "1/250");
-            EXPECT_EQ(tags.at("Exif.Photo.FNumber"), "28/10");
-            EXPECT_EQ(tags.at("Exif.Photo.ISOSpeedRatings"), "200");
-            EXPECT_EQ(tags.at("Exif.Image.Artist"), "A. Photographer");
-            EXPECT_EQ(tags.at("Exif.Image.Copyright"), "(c) 2024 A. Photographer");
-            // The output's own facts.
-            EXPECT_EQ(tags.at("Exif.Image.Orientation"), "1");
             EXPECT_EQ(TiffOrientation(out), Orientation::kNormal);
-            EXPECT_EQ(tags.at("Exif.Photo.PixelXDimension"), "640");
-            EXPECT_EQ(tags.at("Exif.Photo.PixelYDimension"), "427");
-            EXPECT_EQ(tags.at("Exif.Photo.ColorSpace"), "1");
-            // What describes the source's file, not the output.
-            for (const char* gone :
-                 {"Exif.Thumbnail.", "Exif.Photo.MakerNote", "Exif.Image.ImageWidth",
-                  "Exif.Image.ImageLength", "Exif.Image.Compression", "Exif.Image.YCbCrPositioning",
-                  "Exif.Photo.ComponentsConfiguration"})
-                EXPECT_FALSE(AnyTag(tags, gone)) << gone;
-            // Nothing else: every tag is accounted for.
-            std::vector<std::string> keys;
-            for (const auto& [key, value] : tags)
-                if (!key.starts_with("Exif.GPSInfo.")) keys.push_back(key);
-            std::vector<std::string> expected = {"Exif.Image.Artist",
-                                                 "Exif.Image.Copyright",
-                                                 "Exif.Image.DateTime",
-                                                 "Exif.Image.ExifTag",
-                                                 "Exif.Image.Make",
-                                                 "Exif.Image.Model",
-                                                 "Exif.Image.Orientation",
-                                                 "Exif.Photo.ColorSpace",
-                                                 "Exif.Photo.DateTimeDigitized",
-                                                 "Exif.Photo.DateTimeOriginal",
-                                                 "Exif.Photo.ExposureTime",
-                                                 "Exif.Photo.FNumber",
-                                                 "Exif.Photo.FocalLength",
-                                                 "Exif.Photo.ISOSpeedRatings",
-                                                 "Exif.Photo.LensMake",
-                                                 "Exif.Photo.LensModel",
-                                                 "Exif.Photo.OffsetTimeOriginal",
-                                                 "Exif.Photo.PixelXDimension",
-                                                 "Exif.Photo.PixelYDimension",
-                                                 "Exif.Photo.SubSecTimeOriginal"};
-            if (c.location) expected.push_back("Exif.Image.GPSTag");
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(keys, expected);
-            EXPECT_EQ(AnyTag(tags, "Exif.GPSInfo."), c.location);
             EXPECT_EQ(tags.contains("Exif.Image.GPSTag"), c.location);
-            if (c.location) {
-                EXPECT_EQ(tags.at("Exif.GPSInfo.GPSLatitude"), "48/1 51/1 2405/100");
-                EXPECT_EQ(tags.at("Exif.GPSInfo.GPSLongitudeRef"), "E");
-            }
+            // Every other tag as the source has it, less what describes the source's file (and
+            // the location unless kept), with the output's own facts.
+            Tags expected = ExifTags(source);
+            const std::vector<std::string> gone = {"Exif.Thumbnail.",
+                                                   "Exif.Photo.MakerNote",
+                                                   "Exif.Image.ImageWidth",
+                                                   "Exif.Image.ImageLength",
+                                                   "Exif.Image.Compression",
+                                                   "Exif.Image.YCbCrPositioning",
+                                                   "Exif.Photo.ComponentsConfiguration",
+                                                   "Exif.Image.ExifTag",
+                                                   "Exif.Image.GPSTag"};
+            std::erase_if(expected, [&](const auto& tag) {
+                return (!c.location && tag.first.starts_with("Exif.GPSInfo.")) ||
+                       std::any_of(gone.begin(), gone.end(),
+                                   [&](const std::string& g) { return tag.first.starts_with(g); });
+            });
+            expected["Exif.Image.Orientation"] = "1";
+            expected["Exif.Photo.PixelXDimension"] = "640";
+            expected["Exif.Photo.PixelYDimension"] = "427";
+            expected["Exif.Photo.ColorSpace"] = "1";  // sRGB
+            tags.erase("Exif.Image.ExifTag");         // offsets of the new layout
+            tags.erase("Exif.Image.GPSTag");
+            EXPECT_EQ(tags, expected);
         }
     }
 }
