@@ -263,7 +263,7 @@ TEST(OutputExif, RealPhotos) {
             info.exif.empty())
             continue;
         const Tags source = ExifTags(info.exif);
-        ASSERT_TRUE(source.contains("Exif.Image.Make"));
+        ASSERT_FALSE(source.empty());
         for (const MetadataChoice choice :
              {MetadataChoice::kKeepAll, MetadataChoice::kNoLocation}) {
             const std::vector<uint8_t> out =
