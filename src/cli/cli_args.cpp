@@ -135,6 +135,10 @@ const char* const kUsage =
     "  --type jpg|bmp     output type (default jpg)\n"
     "  --quality fair|good|high|veryhigh\n"
     "                     JPG quality 75, 85, 92 or 100 (default good)\n"
+    "  --metadata keep-all|no-location|none\n"
+    "                     photo information in JPG outputs: all of it, all but where the\n"
+    "                     photo was taken, or none (default: the settings dialog's choice,\n"
+    "                     no-location until one is saved)\n"
     "  --name NAME        output file name (a single file only)\n"
     "  --tool TOOL        a hand tool replayed on every output after crop or mount, before\n"
     "                     resize; repeat for more (at most 21): lighten, darken, sharpen,\n"
@@ -230,6 +234,12 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
             if (found == std::end(kNames))
                 return {std::nullopt, Invalid("--quality", "fair, good, high or veryhigh")};
             config.controls.QList = int(found - std::begin(kNames));
+        } else if (arg == "--metadata") {
+            std::optional<image::MetadataChoice> choice;
+            if (value(v)) choice = image::ParseMetadataChoice(Lower(v));
+            if (!choice)
+                return {std::nullopt, Invalid("--metadata", "keep-all, no-location or none")};
+            config.metadata = choice;
         } else if (arg == "--name") {
             if (!value(v)) return {std::nullopt, Invalid("--name", "a file name")};
             config.controls.TName = v;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image/metadata_choice.h"
 #include "options/custom_op.h"
 #include "options/job_windows.h"
 
@@ -22,6 +23,7 @@ struct CliConfig {
     std::optional<int32_t> custom_small, custom_large;  // --crop SMxLG
     std::optional<int32_t> resize_pixels;               // --resize N
     uint32_t mount_color = 0xFFFFFF;                    // colour reference
+    std::optional<image::MetadataChoice> metadata;      // --metadata; else the stored choice
     std::vector<Tool> tools;
     bool yes = false;
     bool quiet = false;

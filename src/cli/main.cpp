@@ -137,6 +137,7 @@ int Run(const CliConfig& config) {
     }
     if (config.resize_pixels) shell::gSize3 = *config.resize_pixels;
     shell::gMountColor = config.mount_color;
+    if (config.metadata) shell::gMetadata = *config.metadata;
 
     const int kind = CheckPath(config.path);
     if (kind == 0) return kUsage;

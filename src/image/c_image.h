@@ -155,9 +155,12 @@ public:
     // Both writers write a temporary file in the destination folder and rename it over sPath
     // only when it is complete, so no truncated picture is ever left behind and a file already
     // there stays whole until the new one replaces it. Both return 0 when written, else one of
-    // the kWrite codes (no file is left then, and errno says why).
+    // the kWrite codes (no file is left then, and errno says why). WriteJPG writes `exif` (an
+    // EXIF block in TIFF layout, see OutputExif) into the file; a block larger than one JPEG
+    // segment holds is left out. BMP files carry no photo information.
     [[nodiscard]] int32_t WriteBMP(const std::string& sPath) const;
-    [[nodiscard]] int32_t WriteJPG(const std::string& sPath, int32_t Quality) const;
+    [[nodiscard]] int32_t WriteJPG(const std::string& sPath, int32_t Quality,
+                                   std::span<const uint8_t> exif = {}) const;
 
     // ---- copy, crop, mount (top-down device coordinates) ------------------------------------
     // Draws the (0, 0, SrcW, SrcH) rectangle of this buffer stretched into the rectangle

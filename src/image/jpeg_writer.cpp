@@ -1,6 +1,8 @@
 // cImage::WriteJPG: baseline JPEG through libjpeg-turbo's libjpeg API, fed straight from the
 // bottom-up BGR buffer (top picture row first), written through AtomicFile so that a failed
-// write never leaves a file behind.
+// write never leaves a file behind. An EXIF block, when given, follows the JFIF header as an
+// APP1 "Exif\0\0" segment, where readers look for it; without one the file is byte for byte
+// what it would be without the parameter.
 //
 // Encoder settings: the library's defaults (JFIF header, accurate integer DCT) with the given
 // quality on the standard tables, optimised Huffman tables, and chroma at half resolution both
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <vector>
 
 #include "image/atomic_file.h"
 #include "image/c_image.h"
@@ -25,6 +28,8 @@ namespace {
 
 // Rows handed to libjpeg per call.
 constexpr int32_t kRowsPerCall = 16;
+// A marker segment's payload: 65535 bytes less its two-byte length field.
+constexpr size_t kMaxApp1Payload = 65533;
 
 using detail::ErrorTrap;
 using detail::ExitToTrap;
@@ -42,7 +47,9 @@ struct JpegEncoder {
 };
 
 // Written as C (see the top of the file); `e` is the one thing read after a jump.
-bool CompressTo(JpegEncoder* e, FILE* file, ConstPixelView view, int quality) {
+// `app1` is the whole EXIF segment payload ("Exif\0\0" and the block), empty for none.
+bool CompressTo(JpegEncoder* e, FILE* file, ConstPixelView view, int quality, const uint8_t* app1,
+                unsigned app1_size) {
     j_compress_ptr cinfo = &e->cinfo;
     cinfo->err = jpeg_std_error(&e->trap.pub);
     e->trap.pub.error_exit = ExitToTrap;
@@ -62,6 +69,7 @@ bool CompressTo(JpegEncoder* e, FILE* file, ConstPixelView view, int quality) {
     cinfo->comp_info[0].h_samp_factor = luma_sampling;
     cinfo->comp_info[0].v_samp_factor = luma_sampling;
     jpeg_start_compress(cinfo, TRUE);
+    if (app1_size > 0) jpeg_write_marker(cinfo, JPEG_APP0 + 1, app1, app1_size);
 
     JSAMPROW rows[kRowsPerCall];
     while (cinfo->next_scanline < cinfo->image_height) {
@@ -94,13 +102,24 @@ bool JpegEncoderAvailable() {
     return CreateEncoder(&encoder);
 }
 
-int32_t cImage::WriteJPG(const std::string& sPath, int32_t Quality) const {
+int32_t cImage::WriteJPG(const std::string& sPath, int32_t Quality,
+                         std::span<const uint8_t> exif) const {
     if (!PicValid()) return kWriteEmptyBuffer;
+    // One segment holds the whole block or none of it: a block that does not fit is left out
+    // rather than cut.
+    static constexpr uint8_t kExifPrefix[6] = {'E', 'x', 'i', 'f', 0, 0};
+    std::vector<uint8_t> app1;
+    if (!exif.empty() && exif.size() <= kMaxApp1Payload - sizeof(kExifPrefix)) {
+        app1.reserve(sizeof(kExifPrefix) + exif.size());
+        app1.insert(app1.end(), std::begin(kExifPrefix), std::end(kExifPrefix));
+        app1.insert(app1.end(), exif.begin(), exif.end());
+    }
     AtomicFile out(sPath);
     if (!out.ok()) return kWriteCannotCreate;
     {
         JpegEncoder encoder;
-        if (!CompressTo(&encoder, out.file(), View(), std::clamp(Quality, 0, 100))) {
+        if (!CompressTo(&encoder, out.file(), View(), std::clamp(Quality, 0, 100), app1.data(),
+                        static_cast<unsigned>(app1.size()))) {
             return kWriteFailed;
         }
     }

@@ -47,6 +47,7 @@ void cOptions::ReadOptions() {
     resize_hq_ = c.OpResizeQuality != 0;
     file_type_ = c.OpType == 0 ? kFileTypeJpg : kFileTypeBmp;
     file_ext_ = file_type_ == kFileTypeJpg ? ".jpg" : ".bmp";
+    metadata_ = shell::gMetadata;
     name_orient_ = c.CkOrient;
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "image/c_image.h"
+#include "image/metadata_choice.h"
 #include "options/custom_op.h"
 #include "options/file_result.h"
 #include "options/geometry.h"
@@ -137,6 +138,7 @@ public:
     const std::string& ResizeCode() const { return resize_code_; }
     int32_t ResizeSize() const { return resize_size_; }
     int32_t FileType() const { return file_type_; }
+    image::MetadataChoice Metadata() const { return metadata_; }
     const std::string& FileExt() const { return file_ext_; }
     const CropGeometry& Geometry() const { return geometry_; }
     const std::string& DestFile() const { return dest_file_; }
@@ -165,6 +167,7 @@ private:
         bool resize_hq = false;
         int32_t file_type = 0;
         int32_t jpg_quality = 100;
+        image::MetadataChoice metadata = image::kDefaultMetadataChoice;  // JPG outputs only
         int32_t threads = image::kAllCores;  // for each operation on the picture
     };
     struct RecordedTool {
@@ -189,11 +192,13 @@ private:
     // windows record or clear meanwhile.
     std::vector<RecordedTool> RecordedTools() const;
     // One picture, from Src to Dst. Static: workers run it and must not touch the job's state.
-    // `loaded`, when given, is Src already decoded (the preview of a single file); otherwise the
-    // file is read through `file_bytes`, which a worker reuses from picture to picture.
+    // `loaded`, when given, is Src already decoded (the preview of a single file) and
+    // `loaded_exif` its EXIF block; otherwise the file is read through `file_bytes`, which a
+    // worker reuses from picture to picture.
     static FileResult ProcessFile(const FileJob& job, std::span<const RecordedTool> tools,
                                   const std::string& Src, const std::string& Dst,
-                                  const image::cImage* loaded, std::vector<uint8_t>& file_bytes);
+                                  const image::cImage* loaded, std::span<const uint8_t> loaded_exif,
+                                  std::vector<uint8_t>& file_bytes);
     void AddFailure(const std::string& source, const FileResult& result);
     // The pictures of a folder run on worker threads, taken in list order; `take` lets window
     // events run and sets `stop` when the windows ask to close. False when no worker thread
@@ -219,6 +224,8 @@ private:
     int jobs_ = 1;
 
     image::cImage preview_pic_;
+    // The previewed file's EXIF block: a run that reuses the preview still writes it out.
+    std::vector<uint8_t> preview_exif_;
     struct FileStamp {
         uint64_t device = 0, inode = 0, size = 0;
         int64_t modified_ns = 0;
@@ -243,6 +250,7 @@ private:
     int32_t resize_size_ = 0;
     int32_t file_type_ = 0;
     std::string file_ext_;
+    image::MetadataChoice metadata_ = image::kDefaultMetadataChoice;
     bool crop_enabled_ = false, mount_enabled_ = false, resize_enabled_ = false;
     bool preview_shown_ = false;
     std::string error_text_;

@@ -1,6 +1,8 @@
 // cOptions: the preview of a single file in the image view, its backups and undo.
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "options/c_options.h"
 #include "shell/shared_values.h"
 
@@ -21,7 +23,10 @@ int32_t cOptions::LoadPic() {
     std::vector<uint8_t> file_bytes;
     int why = 0;
     load_failure_.clear();
-    if (preview_pic_.LoadPicture(old_file_path_, file_bytes, why) != image::kDibOk) {
+    image::PictureInfo info;
+    const int32_t loaded = preview_pic_.LoadPicture(old_file_path_, file_bytes, why, &info);
+    preview_exif_ = std::move(info.exif);
+    if (loaded != image::kDibOk) {
         load_failure_ = FileResultText(Failure(kFileCannotLoad, FileStep::kLoad, why));
         return kFileCannotLoad;
     }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "image/atomic_file.h"
+#include "image/exif_out.h"
 #include "options/c_options.h"
 #include "shell/file_ops.h"
 #include "shell/shared_values.h"
@@ -117,6 +118,7 @@ cOptions::FileJob cOptions::MakeFileJob(int32_t threads) {
     job.resize_hq = resize_hq_;
     job.file_type = file_type_;
     job.jpg_quality = jpg_quality_;
+    job.metadata = metadata_;
     job.threads = threads;
     return job;
 }
@@ -156,7 +158,7 @@ void cOptions::ProcessSingleFile() {
     std::vector<uint8_t> file_bytes;
     const FileResult result =
         ProcessFile(MakeFileJob(image::kAllCores), tools, old_file_path_, dest_file_,
-                    PreviewIsCurrent() ? &preview_pic_ : nullptr, file_bytes);
+                    PreviewIsCurrent() ? &preview_pic_ : nullptr, preview_exif_, file_bytes);
     TakeFileResult(result);
     outcome_ = RunOutcome::kFinished;
     if (result.code != kFileWritten) {
@@ -238,7 +240,7 @@ void cOptions::ProcessFolder() {
         std::vector<uint8_t> file_bytes;
         for (; taken < total && !stop; ++taken) {
             take(taken, ProcessFile(MakeFileJob(image::kAllCores), tools, sources[size_t(taken)],
-                                    dests[size_t(taken)], nullptr, file_bytes));
+                                    dests[size_t(taken)], nullptr, {}, file_bytes));
         }
     };
     if (jobs_ <= 1 || total == 1) {
@@ -285,8 +287,8 @@ bool cOptions::RunInParallel(std::span<const RecordedTool> tools,
             auto [i, job] = std::move(queue.front());
             queue.pop_front();
             lock.unlock();
-            FileResult r =
-                ProcessFile(job, tools, sources[size_t(i)], dests[size_t(i)], nullptr, file_bytes);
+            FileResult r = ProcessFile(job, tools, sources[size_t(i)], dests[size_t(i)], nullptr,
+                                       {}, file_bytes);
             lock.lock();
             results[size_t(i)] = r;
             ++finished;
@@ -357,16 +359,20 @@ void cOptions::TakeFileResult(const FileResult& result) {
 
 FileResult cOptions::ProcessFile(const FileJob& job, std::span<const RecordedTool> tools,
                                  const std::string& Src, const std::string& Dst,
-                                 const image::cImage* loaded, std::vector<uint8_t>& file_bytes) {
+                                 const image::cImage* loaded, std::span<const uint8_t> loaded_exif,
+                                 std::vector<uint8_t>& file_bytes) {
     FileResult result;
     image::cImage picture;
+    image::PictureInfo info;
+    std::span<const uint8_t> source_exif = loaded_exif;
     if (loaded) {
         picture = *loaded;
         if (!picture.PicValid()) return Failure(kFileBitmapFailed, FileStep::kBitmap);
     } else {
         int why = 0;
-        if (picture.LoadPicture(Src, file_bytes, why) != image::kDibOk)
+        if (picture.LoadPicture(Src, file_bytes, why, &info) != image::kDibOk)
             return Failure(kFileCannotLoad, FileStep::kLoad, why);
+        source_exif = info.exif;
     }
     const int32_t W = picture.Width(), H = picture.Height();
     int32_t CW = W, CH = H;
@@ -416,9 +422,15 @@ FileResult cOptions::ProcessFile(const FileJob& job, std::span<const RecordedToo
         }
     }
 
-    // The writers replace an existing file only once the new one is complete.
-    result.code = job.file_type == kFileTypeBmp ? picture.WriteBMP(Dst)
-                                                : picture.WriteJPG(Dst, job.jpg_quality);
+    // The writers replace an existing file only once the new one is complete. The source's
+    // information goes into JPG outputs only, cleaned for the finished picture's size.
+    if (job.file_type == kFileTypeBmp) {
+        result.code = picture.WriteBMP(Dst);
+    } else {
+        const std::vector<uint8_t> exif =
+            image::OutputExif(source_exif, job.metadata, picture.Width(), picture.Height());
+        result.code = picture.WriteJPG(Dst, job.jpg_quality, exif);
+    }
     if (result.code != kFileWritten) {
         result.step = FileStep::kWrite;
         result.error = errno;

@@ -8,6 +8,7 @@ int32_t gSize3 = kDefaultSize3;
 int32_t gCropSmDim = 0;
 int32_t gCropLgDim = 0;
 uint32_t gMountColor = 0xFFFFFF;
+image::MetadataChoice gMetadata = image::kDefaultMetadataChoice;
 int32_t gManualCrop = 0;
 int32_t gViewLeft = 0;
 int32_t gViewTop = 0;
@@ -24,6 +25,7 @@ void ResetSharedValues() {
     gCropSmDim = 0;
     gCropLgDim = 0;
     gMountColor = 0xFFFFFF;
+    gMetadata = image::kDefaultMetadataChoice;
     gManualCrop = 0;
     gViewLeft = 0;
     gViewTop = 0;

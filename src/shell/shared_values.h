@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "image/metadata_choice.h"
+
 namespace pictorra::shell {
 
 // Resize presets (largest side in pixels) and the custom crop ratio (0 until one is set).
@@ -18,6 +20,8 @@ extern int32_t gSize2;
 extern int32_t gSize3;
 extern int32_t gCropSmDim;
 extern int32_t gCropLgDim;
+// Which photo information JPG outputs carry.
+extern image::MetadataChoice gMetadata;
 // Mounting background, a colour reference (red in the low byte).
 extern uint32_t gMountColor;
 // 0: the crop box sits where the orientation puts it; 1: dragged sideways; 2: dragged up/down.

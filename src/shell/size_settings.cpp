@@ -60,6 +60,9 @@ void LoadSizeSettings(SettingsStore& store, SizeSettingsView& view) {
         ShowPreset(view, i);
         view.SetDialogField(i, std::to_string(Preset(i)));
     }
+    const std::string word = store.GetSetting(kSettingsApp, kSettingsSection, kMetadataKey, "");
+    gMetadata = image::ParseMetadataChoice(word).value_or(image::kDefaultMetadataChoice);
+    view.SetMetadataChoice(gMetadata);
     const std::string sm = store.GetSetting(kSettingsApp, kSettingsSection, "CropSmDim", "");
     const std::string lg = store.GetSetting(kSettingsApp, kSettingsSection, "CropLgDim", "");
     if (TakeCustomRatio(sm, lg)) {
@@ -70,7 +73,11 @@ void LoadSizeSettings(SettingsStore& store, SizeSettingsView& view) {
 }
 
 void SaveSizeSettings(SettingsStore& store, SizeSettingsView& view,
-                      const std::array<std::string, 5>& fields) {
+                      const std::array<std::string, 5>& fields, image::MetadataChoice metadata) {
+    gMetadata = metadata;
+    view.SetMetadataChoice(metadata);
+    store.SaveSetting(kSettingsApp, kSettingsSection, kMetadataKey,
+                      std::string(image::MetadataChoiceWord(metadata)));
     for (int i = 0; i < 3; ++i) {
         // No range check here: any number takes effect for this run; the next start ignores
         // a stored value outside the preset range.

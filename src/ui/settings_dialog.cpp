@@ -14,6 +14,17 @@ namespace pictorra::ui {
 namespace {
 constexpr uint32_t kUnitText = 0x9A5445;
 constexpr uint32_t kNoteText = 0xC00000;
+
+// The information choices in the order the list shows them, with what each means to a person.
+struct MetadataItem {
+    image::MetadataChoice choice;
+    const char* caption;
+};
+constexpr MetadataItem kMetadataItems[] = {
+    {image::MetadataChoice::kNoLocation, "All but the location (GPS)"},
+    {image::MetadataChoice::kKeepAll, "All, the location too"},
+    {image::MetadataChoice::kNone, "None"},
+};
 }  // namespace
 
 SettingsDialog::SettingsDialog(controls::CSubclass* hook, shell::SettingsStore& store,
@@ -89,6 +100,19 @@ SettingsDialog::SettingsDialog(controls::CSubclass* hook, shell::SettingsStore& 
                               WideFont(kSmallPx), kNameText, false);
     connect(sound_->Box(), &QCheckBox::clicked, this, &SettingsDialog::SoundClicked);
 
+    MakeLabel(c, "LabMetadata", QRect(8, 236, 225, 17),
+              QStringLiteral("Photo details kept in JPG files:"), SansFont(kSmallPx, true),
+              kHeadingText);
+    metadata_ = new QComboBox(c);
+    metadata_->setObjectName(QStringLiteral("CbMetadata"));
+    metadata_->setGeometry(8, 256, 225, 23);
+    metadata_->setFont(WideFont(kSmallPx));
+    for (const MetadataItem& item : kMetadataItems)
+        metadata_->addItem(QString::fromLatin1(item.caption), int(item.choice));
+    metadata_->setToolTip(
+        QStringLiteral("Date and time, camera, lens, exposure, author and copyright go with "
+                       "the picture. Where it was taken is left out unless you keep it."));
+
     MakeLabel(c, "Label3", QRect(240, 240, 141, 53), QString(), SansFont(kSmallPx), 0, kFormBack);
     auto* save = MakeButton(hook, c, "bOKG(0)", QPoint(248, 256),
                             pictures::CaptionButton(36, 23, QStringLiteral("OK")),
@@ -107,6 +131,7 @@ void SettingsDialog::Open() {
     SetField(0, std::to_string(shell::gSize1));
     SetField(1, std::to_string(shell::gSize2));
     SetField(2, std::to_string(shell::gSize3));
+    SetMetadataChoice(shell::gMetadata);
     switch (shell::GetDropSoundState(shell::gSoundPath, shell::gMutedSoundPath)) {
         case shell::DropSoundState::kOn:
             SetSoundValue(1);
@@ -131,6 +156,14 @@ std::array<std::string, 5> SettingsDialog::Fields() const {
     std::array<std::string, 5> out;
     for (size_t i = 0; i < 5; ++i) out[i] = fields_[i]->text().toStdString();
     return out;
+}
+
+void SettingsDialog::SetMetadataChoice(image::MetadataChoice choice) {
+    metadata_->setCurrentIndex(metadata_->findData(int(choice)));
+}
+
+image::MetadataChoice SettingsDialog::Metadata() const {
+    return static_cast<image::MetadataChoice>(metadata_->currentData().toInt());
 }
 
 void SettingsDialog::SetSoundValue(int value) {
@@ -166,7 +199,7 @@ void SettingsDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void SettingsDialog::Save() {
-    shell::SaveSizeSettings(store_, shown_, Fields());
+    shell::SaveSizeSettings(store_, shown_, Fields(), Metadata());
     hide();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
-// FSets, the settings dialog: the three resize presets, the custom crop ratio and the drop
-// sound. It is made hidden at start-up, shown (not modal) by the main window's options button and
-// only ever hidden afterwards. Saving hands the five fields to SaveSizeSettings; the sound box
-// renames the sound file at once, whether or not the dialog is then saved.
+// FSets, the settings dialog: the three resize presets, the custom crop ratio, the drop sound and
+// which photo information JPG outputs carry. It is made hidden at start-up, shown (not modal) by
+// the main window's options button and only ever hidden afterwards. Saving hands the five fields
+// and the information choice to SaveSizeSettings; the sound box renames the sound file at once,
+// whether or not the dialog is then saved.
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <array>
 #include <string>
@@ -23,13 +25,16 @@ public:
     SettingsDialog(controls::CSubclass* hook, shell::SettingsStore& store,
                    shell::SizeSettingsView& shown);
 
-    // The main window's options button: the presets in force into the first three fields, the
-    // sound box from the files beside the program, then show. The custom ratio fields keep
-    // what they hold.
+    // The main window's options button: the presets and the information choice in force into
+    // their controls, the sound box from the files beside the program, then show. The custom
+    // ratio fields keep what they hold.
     void Open();
 
     void SetField(int index, const std::string& text);
     std::array<std::string, 5> Fields() const;
+
+    void SetMetadataChoice(image::MetadataChoice choice);
+    image::MetadataChoice Metadata() const;
 
     // Ticked (1), unticked (0) or grey (2). Setting it never moves a file.
     void SetSoundValue(int value);
@@ -50,6 +55,7 @@ private:
     shell::SizeSettingsView& shown_;
     std::array<QLineEdit*, 5> fields_{};
     CaptionCheck* sound_ = nullptr;
+    QComboBox* metadata_ = nullptr;
 };
 
 // Where the sizes are shown: the main window's labels, tips and custom option, and the dialog's
@@ -71,6 +77,9 @@ public:
         main_.SetCustomRatioCaption(text);
     }
     void EnableCustomRatioIfRatiosEnabled() override { main_.EnableCustomRatioIfRatiosEnabled(); }
+    void SetMetadataChoice(image::MetadataChoice choice) override {
+        dialog_.SetMetadataChoice(choice);
+    }
 
 private:
     shell::SizeSettingsView& main_;

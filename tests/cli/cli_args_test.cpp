@@ -33,6 +33,17 @@ TEST(CliArgs, OptionsSetTheirControls) {
                           c.controls.OpResizeQuality, c.controls.OpType, c.controls.QList, c.jobs}),
               (std::array{2, 1, 2, 1, 1, 3, 3}));
     EXPECT_EQ(c.controls.TName, "card");
+    // The information choice: absent means the stored one.
+    const struct {
+        std::vector<std::string> args;
+        std::optional<image::MetadataChoice> metadata;
+    } metadata[] = {
+        {{}, std::nullopt},
+        {{"--metadata", "keep-all"}, image::MetadataChoice::kKeepAll},
+        {{"--metadata", "No-Location"}, image::MetadataChoice::kNoLocation},
+        {{"--metadata", "none"}, image::MetadataChoice::kNone},
+        {{"--metadata", "none", "--metadata", "keep-all"}, image::MetadataChoice::kKeepAll}};
+    for (const auto& m : metadata) EXPECT_EQ(Parse(m.args).metadata, m.metadata) << &m - metadata;
     const CliConfig custom = Parse({"--crop", "3x5", "--resize", "1200"});
     EXPECT_EQ(custom.controls.OpSize, 4);
     EXPECT_EQ((std::array{custom.custom_small, custom.custom_large, custom.resize_pixels}),
@@ -73,7 +84,8 @@ TEST(CliArgs, RefusesBadValues) {
         "--orient f /p;--resize 0 /p;--resize big /p;--type png /p;--quality best /p;"
         "--jobs 0 /p;--tool blur /p;--tool border:0:ffffff /p;--tool border:100:ffffff /p;"
         "--tool bevel:5:8 /p;--tool text:1:2:0:24:ffffff:Arial:x /p;"
-        "--tool text:1:2:10:24:ffffff::x /p;--bogus /p;/a /b;;--crop");
+        "--tool text:1:2:10:24:ffffff::x /p;--metadata all /p;--metadata keep_all /p;"
+        "--metadata /p;--bogus /p;/a /b;;--crop");
     for (std::string line; std::getline(cases, line, ';');) {
         std::vector<std::string> args;
         std::istringstream in(line);

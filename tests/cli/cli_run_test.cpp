@@ -3,9 +3,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
+#include "exif_support.h"
 #include "options/custom_op.h"
 #include "test_support.h"
 
@@ -99,6 +101,51 @@ TEST_F(CliRun, ExitStatuses) {
     ASSERT_EQ(expected.LoadPicture(good + "/a.bmp") + out.LoadPicture(good + "/d.bmp"), 0);
     expected.DarkenPic(options::kDarkenPart255);
     EXPECT_EQ(Bytes(out), Bytes(expected));
+}
+
+// The photo information of the outputs: the command line's choice, else the stored one, else no
+// location. A source turned by its orientation comes out upright with orientation 1.
+TEST_F(CliRun, PhotoInformation) {
+    const std::string photos = Folder("photos");
+    ASSERT_EQ(Photo(90, 60, 5).WriteJPG(photos + "/p.jpg", 90, CameraExif()), 0);
+    const std::string ini = dir.File("config/Pictorra/Pictorra.ini");
+    const struct {
+        std::string stored;  // the settings dialog's saved choice; empty: none saved
+        std::vector<std::string> args;
+        bool exif, location;
+    } cases[] = {
+        {"", {}, true, false},
+        {"", {"--metadata", "keep-all"}, true, true},
+        {"", {"--metadata", "None"}, false, false},
+        {"keep-all", {}, true, true},
+        {"keep-all", {"--metadata", "no-location"}, true, false},
+        {"none", {}, false, false},
+        {"", {"--metadata", "keep-all", "--type", "bmp"}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        fs::remove_all(dir.File("config"));
+        if (!c.stored.empty()) {
+            fs::create_directories(fs::path(ini).parent_path());
+            const std::string text = "[Sizes]\nMetadata=" + c.stored + "\n";
+            WriteFileBytes(ini, {text.begin(), text.end()});
+        }
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--yes", "--quiet", photos + "/p.jpg"});
+        const auto [status, out] = Cli(args);
+        ASSERT_EQ(status, 0) << out;
+        const bool bmp = std::find(args.begin(), args.end(), "bmp") != args.end();
+        const std::string output = photos + (bmp ? "/p-.bmp" : "/p-.jpg");
+        const auto tags = JpegExifTags(output);
+        ASSERT_EQ(!tags.empty(), c.exif) << out;
+        if (!c.exif) continue;
+        EXPECT_EQ(tags.at("Exif.Photo.DateTimeOriginal"), "2024:05:06 07:08:09");
+        EXPECT_EQ(tags.at("Exif.Image.Orientation"), "1");
+        EXPECT_EQ(tags.at("Exif.Photo.PixelXDimension"), "60");
+        EXPECT_EQ(tags.at("Exif.Photo.PixelYDimension"), "90");
+        EXPECT_FALSE(AnyTag(tags, "Exif.Thumbnail."));
+        EXPECT_EQ(AnyTag(tags, "Exif.GPSInfo."), c.location);
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <map>
 #include <tuple>
 
+#include "exif_support.h"
 #include "options/c_options.h"
 #include "shell/shared_values.h"
 #include "test_support.h"
@@ -336,6 +337,67 @@ TEST_F(ProcessTest, FolderRuns) {
     EXPECT_EQ(windows.report, "  0 files processed");
     EXPECT_EQ(job->ErrorText().find(folder + "/a.bmp - Error: "), 0u);
     EXPECT_TRUE(windows.informed.empty());
+}
+
+// The source's EXIF in JPG outputs for each information choice, for a single file (which reuses
+// the preview's decode) and a folder worked on by two workers. The source is stored turned
+// (orientation 6) and carries a location; a BMP output carries nothing.
+TEST_F(ProcessTest, PhotoInformationInOutputs) {
+    windows.controls.CkCrop = false, windows.controls.CkOrient = false;
+    windows.answer = true;
+    const image::cImage stored = test::Photo(300, 200, 3);  // upright: 200 x 300
+    const std::string src = dir.File("photo.jpg");
+    ASSERT_EQ(stored.WriteJPG(src, 90, test::CameraExif()), 0);
+    ASSERT_EQ(stored.WriteJPG(folder + "/one.jpg", 90, test::CameraExif(true)), 0);
+    ASSERT_EQ(stored.WriteJPG(folder + "/two.jpg", 90, test::CameraExif()), 0);
+    ASSERT_EQ(Gradient(30, 20).WriteJPG(folder + "/bare.jpg", 90), 0);
+    const struct {
+        image::MetadataChoice choice;
+        int32_t type;
+        bool folder;
+        bool exif, location;
+    } cases[] = {
+        {image::MetadataChoice::kNoLocation, kFileTypeJpg, false, true, false},
+        {image::MetadataChoice::kKeepAll, kFileTypeJpg, false, true, true},
+        {image::MetadataChoice::kNone, kFileTypeJpg, false, false, false},
+        {image::MetadataChoice::kNoLocation, kFileTypeJpg, true, true, false},
+        {image::MetadataChoice::kKeepAll, kFileTypeJpg, true, true, true},
+        {image::MetadataChoice::kKeepAll, kFileTypeBmp, false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(&c - cases));
+        shell::gMetadata = c.choice;
+        windows.controls.OpType = c.type;
+        const std::string ext = c.type == kFileTypeJpg ? ".jpg" : ".bmp";
+        std::vector<std::string> outputs;
+        if (c.folder) {
+            Load(folder, kDropFolder, 2).ProcessPics();
+            for (const char* name : {"one", "two"})
+                outputs.push_back(folder + "/Images-R640/" + name + ext);
+            // A source without EXIF gives an output without.
+            EXPECT_TRUE(test::JpegExifTags(folder + "/Images-R640/bare.jpg").empty());
+        } else {
+            Load(src).ProcessPics();
+            EXPECT_EQ(windows.new_name, "File: photo-R640" + ext) << windows.report;
+            outputs.push_back(dir.File("photo-R640" + ext));
+        }
+        EXPECT_EQ(job->Metadata(), c.choice);
+        for (const std::string& out : outputs) {
+            SCOPED_TRACE(out);
+            image::cImage picture;
+            ASSERT_EQ(picture.LoadPicture(out), 0);
+            EXPECT_EQ(std::pair(picture.Width(), picture.Height()), std::pair(427, 640));
+            const auto tags = test::JpegExifTags(out);  // a BMP has no place for any
+            EXPECT_EQ(!tags.empty(), c.exif);
+            if (!c.exif) continue;
+            EXPECT_EQ(tags.at("Exif.Photo.DateTimeOriginal"), "2024:05:06 07:08:09");
+            EXPECT_EQ(tags.at("Exif.Image.Orientation"), "1");
+            EXPECT_EQ(tags.at("Exif.Photo.PixelXDimension"), "427");
+            EXPECT_EQ(tags.at("Exif.Photo.PixelYDimension"), "640");
+            EXPECT_FALSE(test::AnyTag(tags, "Exif.Thumbnail."));
+            EXPECT_EQ(test::AnyTag(tags, "Exif.GPSInfo."), c.location);
+        }
+    }
 }
 
 TEST_F(ProcessTest, ToolsAreReplayedAfterCropBeforeResize) {

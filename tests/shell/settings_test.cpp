@@ -5,6 +5,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "shell/numeric.h"
 #include "shell/qt_settings_store.h"
@@ -33,6 +34,7 @@ TEST(Numeric, WhatCountsAsANumber) {
 struct Recorder : SettingsStore, SizeSettingsView {
     Map values;
     std::string labels[3], fields[5], caption;
+    std::optional<image::MetadataChoice> metadata;  // as last shown
     int custom_enabled = 0;
     std::string GetSetting(const std::string& app, const std::string& section,
                            const std::string& key, const std::string& fallback) override {
@@ -48,6 +50,7 @@ struct Recorder : SettingsStore, SizeSettingsView {
     void SetDialogField(int i, const std::string& t) override { fields[i] = t; }
     void SetCustomRatioCaption(const std::string& t) override { caption = t; }
     void EnableCustomRatioIfRatiosEnabled() override { ++custom_enabled; }
+    void SetMetadataChoice(image::MetadataChoice c) override { metadata = c; }
 };
 
 std::array<int32_t, 5> Values() { return {gSize1, gSize2, gSize3, gCropSmDim, gCropLgDim}; }
@@ -82,19 +85,60 @@ TEST(SizeSettings, LoadChecksEveryStoredValue) {
 TEST(SizeSettings, SaveTakesWhatTheDialogHolds) {
     ResetSharedValues();
     Recorder r;
-    SaveSizeSettings(r, r, {"10", "  450  ", "   ", " 5", "7"});
+    SaveSizeSettings(r, r, {"10", "  450  ", "   ", " 5", "7"}, image::MetadataChoice::kNoLocation);
     EXPECT_EQ(Values(), (std::array{10, 450, 800, 5, 7}));  // no range check; blanks change nothing
-    EXPECT_EQ(r.values,
-              (Map{{"Size1", "10"}, {"Size2", "450"}, {"CropSmDim", " 5"}, {"CropLgDim", "7"}}));
+    EXPECT_EQ(r.values, (Map{{"Size1", "10"},
+                             {"Size2", "450"},
+                             {"CropSmDim", " 5"},
+                             {"CropLgDim", "7"},
+                             {"Metadata", "no-location"}}));
     EXPECT_EQ(r.labels[1], "450px");
     EXPECT_EQ(r.caption, " 5 x 7");  // as typed
     EXPECT_EQ(r.custom_enabled, 1);
     ResetSharedValues();
     LoadSizeSettings(r, r);  // the stored 10 is out of range at the next start
     EXPECT_EQ(Values(), (std::array{260, 450, 800, 5, 7}));
-    SaveSizeSettings(r, r, {"", "", "", "3", ""});  // one custom side alone: nothing
+    SaveSizeSettings(r, r, {"", "", "", "3", ""},  // one custom side alone: nothing
+                     image::MetadataChoice::kNoLocation);
     EXPECT_EQ(std::pair(gCropSmDim, r.values["CropSmDim"]), std::pair(5, std::string(" 5")));
     EXPECT_EQ(r.custom_enabled, 1);
+}
+
+// The information choice: stored as its word, read back at the next start; a missing or unknown
+// word is "no-location". Saving takes it whatever the other fields hold.
+TEST(SizeSettings, MetadataChoiceRoundTrip) {
+    using image::MetadataChoice;
+    const struct {
+        std::optional<std::string> stored;
+        MetadataChoice loaded;
+    } loads[] = {{std::nullopt, MetadataChoice::kNoLocation},
+                 {"keep-all", MetadataChoice::kKeepAll},
+                 {"none", MetadataChoice::kNone},
+                 {"no-location", MetadataChoice::kNoLocation},
+                 {"KEEP-ALL", MetadataChoice::kNoLocation},
+                 {"everything", MetadataChoice::kNoLocation},
+                 {"", MetadataChoice::kNoLocation}};
+    for (const auto& c : loads) {
+        ResetSharedValues();
+        gMetadata = MetadataChoice::kNone;  // not what a load leaves behind
+        Recorder r;
+        if (c.stored) r.values["Metadata"] = *c.stored;
+        LoadSizeSettings(r, r);
+        EXPECT_EQ(gMetadata, c.loaded) << c.stored.value_or("(none)");
+        EXPECT_EQ(r.metadata, c.loaded);
+    }
+    for (const MetadataChoice saved :
+         {MetadataChoice::kKeepAll, MetadataChoice::kNone, MetadataChoice::kNoLocation}) {
+        ResetSharedValues();
+        Recorder r;
+        SaveSizeSettings(r, r, {"", "", "", "", ""}, saved);
+        EXPECT_EQ(gMetadata, saved);
+        EXPECT_EQ(r.metadata, saved);
+        EXPECT_EQ(r.values.at("Metadata"), image::MetadataChoiceWord(saved));
+        ResetSharedValues();
+        LoadSizeSettings(r, r);
+        EXPECT_EQ(gMetadata, saved);
+    }
 }
 
 TEST(QtSettingsStore, RoundTripInTheUsersConfigFolder) {

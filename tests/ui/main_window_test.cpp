@@ -426,6 +426,12 @@ private slots:
                 QVERIFY2(button->sizeHint().width() <= button->width(),
                          qPrintable(button->objectName()));
             }
+            // A list of the program's own captions is as wide as its longest entry needs (the
+            // font list holds whatever faces are installed; its open list shows them whole).
+            for (QComboBox* list : window->findChildren<QComboBox*>()) {
+                if (list->objectName() == "BoxFont") continue;
+                QVERIFY2(list->sizeHint().width() <= list->width(), qPrintable(list->objectName()));
+            }
         }
     }
 };

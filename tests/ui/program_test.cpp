@@ -4,6 +4,7 @@
 #include "ui/program.h"
 
 #include <QColorDialog>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -157,6 +158,49 @@ private slots:
         f.program->OpenSettings();
         QCOMPARE(Find<QLineEdit>(dialog, "TPix(0)")->text(), QString("260"));
         QCOMPARE(Find<QLineEdit>(dialog, "TPix(3)")->text(), QString("3"));
+    }
+
+    // The photo details choice: the stored word shows at start, a choice made in the list is
+    // saved with OK as its word and is in force for the next job; Cancel keeps what is in force.
+    void SettingsDialogKeepsThePhotoDetailsChoice() {
+        const struct {
+            const char* stored;  // in the store at start; "" for nothing
+            int shown;           // the list's entry then
+            int key_downs;       // presses of the down arrow in the list
+            bool save;           // OK, else Cancel
+            const char* saved;   // the store afterwards
+            image::MetadataChoice in_force;
+        } cases[] = {
+            {"", 0, 0, true, "no-location", image::MetadataChoice::kNoLocation},
+            {"", 0, 1, true, "keep-all", image::MetadataChoice::kKeepAll},
+            {"keep-all", 1, 1, true, "none", image::MetadataChoice::kNone},
+            {"none", 2, 0, true, "none", image::MetadataChoice::kNone},
+            {"rubbish", 0, 2, false, "rubbish", image::MetadataChoice::kNoLocation},
+        };
+        for (const auto& c : cases) {
+            const std::string row = std::to_string(&c - cases);
+            Fixture f;
+            if (*c.stored) f.store.values["Metadata"] = c.stored;
+            QVERIFY(f.program->StartProgram());
+            SettingsDialog* dialog = f.program->FSets();
+            auto* list = Find<QComboBox>(dialog, "CbMetadata");
+            QCOMPARE(list->count(), 3);
+            QVERIFY2(list->currentIndex() == c.shown, row.c_str());
+            f.program->OpenSettings();
+            QVERIFY2(list->currentIndex() == c.shown, row.c_str());
+            for (int i = 0; i < c.key_downs; ++i) QTest::keyClick(list, Qt::Key_Down);
+            QTest::mouseClick(Find<controls::GlowBut>(dialog, c.save ? "bOKG(0)" : "bOKG(1)"),
+                              Qt::LeftButton);
+            QVERIFY(!dialog->isVisible());
+            const std::string saved =
+                f.store.values.contains("Metadata") ? f.store.values["Metadata"] : "";
+            QVERIFY2(saved == c.saved, (row + ": " + saved).c_str());
+            QVERIFY2(shell::gMetadata == c.in_force, row.c_str());
+            // Opened again, the list shows the choice in force.
+            f.program->OpenSettings();
+            QVERIFY2(dialog->Metadata() == c.in_force, row.c_str());
+            dialog->hide();
+        }
     }
 
     void SharedHelpersKeepTheirOrder() {
