@@ -137,7 +137,9 @@ int Run(const CliConfig& config) {
     }
     if (config.resize_pixels) shell::gSize3 = *config.resize_pixels;
     shell::gMountColor = config.mount_color;
-    if (config.metadata) shell::gMetadata = *config.metadata;
+    // A script gets the same photo information on every machine: the window's saved choice does
+    // not reach the command line, and without the option the location is left out.
+    shell::gMetadata = config.metadata.value_or(image::MetadataChoice::kNoLocation);
 
     const int kind = CheckPath(config.path);
     if (kind == 0) return kUsage;

@@ -103,8 +103,8 @@ TEST_F(CliRun, ExitStatuses) {
     EXPECT_EQ(Bytes(out), Bytes(expected));
 }
 
-// The photo information of the outputs: the command line's choice, else the stored one, else no
-// location. A source turned by its orientation comes out upright with orientation 1.
+// The photo information of the outputs: the command line's choice, else no location, whatever the
+// settings dialog saved. A source turned by its orientation comes out upright with orientation 1.
 TEST_F(CliRun, PhotoInformation) {
     const std::string photos = Folder("photos");
     ASSERT_EQ(Photo(90, 60, 5).WriteJPG(photos + "/p.jpg", 90, CameraExif()), 0);
@@ -117,9 +117,9 @@ TEST_F(CliRun, PhotoInformation) {
         {"", {}, true, false},
         {"", {"--metadata", "keep-all"}, true, true},
         {"", {"--metadata", "None"}, false, false},
-        {"keep-all", {}, true, true},
+        {"keep-all", {}, true, false},
         {"keep-all", {"--metadata", "no-location"}, true, false},
-        {"none", {}, false, false},
+        {"none", {}, true, false},
         {"", {"--metadata", "keep-all", "--type", "bmp"}, false, false},
     };
     for (const auto& c : cases) {
