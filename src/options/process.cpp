@@ -46,7 +46,7 @@ std::string FileResultText(const FileResult& result) {
         case FileStep::kLoad:
             if (result.error == image::kFileChanged) return "the file changed while it was read";
             if (result.error != 0) return SystemText(result.error);
-            return "not a BMP, JPG or GIF picture that can be read";
+            return "not a picture that can be read";
         case FileStep::kBitmap:
             return "no memory for the picture";
         case FileStep::kMount:

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "exif_support.h"
 #include "options/path_check.h"
 #include "options/view_rules.h"
 #include "test_support.h"
@@ -256,6 +257,52 @@ private slots:
             QCOMPARE(pictorra::test::ReadFileBytes(f.Path("gui/") + name),
                      pictorra::test::ReadFileBytes(f.Path("cli/") + name));
         }
+    }
+
+    // A folder of every format the program reads, through the window and through pictorra-cli:
+    // the same files, byte for byte; the photo taken with a position keeps its date, not where.
+    void FolderOfEveryFormatEqualsTheCommandLines() {
+        const fs::path shared = pictorra::test::SharedDir();
+        if (shared.empty() || !fs::is_directory(shared / "corpora-formats"))
+            QSKIP("no shared corpora beside the repository");
+        Fixture f;
+        QVERIFY(f.program->StartProgram());
+        MainWindow* w = f.program->F1();
+        const std::string gui = f.Path("gui"), cli_dir = f.Path("cli");
+        fs::create_directory(gui);
+        fs::create_directory(cli_dir);
+        const char* const files[] = {"corpora/good/bmpsuite-g-rgb24.bmp",
+                                     "corpora/good/giflib-porsche.gif",
+                                     "corpora-formats/good/meta-mei-Samsung_GT-I9000.jpg",
+                                     "corpora-formats/good/meta-libavif-paris_icc_exif_xmp.png",
+                                     "corpora-formats/good/meta-exiv2-exiv2-bug1199.webp",
+                                     "corpora-formats/good/meta-exiv2-Reagan-tiff.tiff",
+                                     "corpora-formats/good/meta-pillowheif-L_exif_xmp_iptc.heic"};
+        for (const char* file : files) {
+            fs::copy_file(shared / file, fs::path(gui) / fs::path(file).filename());
+            fs::copy_file(shared / file, fs::path(cli_dir) / fs::path(file).filename());
+        }
+        w->TakePath(QString::fromStdString(gui));
+        w->Process();
+        QCOMPARE(Find<QLabel>(w, "LabReport")->text(), QString("  7 files processed"));
+        QVERIFY(f.boxes.shown.empty());
+
+        QProcess cli;
+        cli.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        cli.start(PICTORRA_CLI, {"--quiet", QString::fromStdString(cli_dir)});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        const std::vector<std::string> written = FilesIn(gui + "/Images-");
+        QCOMPARE(written.size(), size_t(7));
+        QCOMPARE(FilesIn(cli_dir + "/Images-"), written);
+        for (const std::string& name : written) {
+            QCOMPARE(pictorra::test::ReadFileBytes(gui + "/Images-/" + name),
+                     pictorra::test::ReadFileBytes(cli_dir + "/Images-/" + name));
+        }
+        const auto tags =
+            pictorra::test::JpegExifTags(gui + "/Images-/meta-exiv2-exiv2-bug1199.jpg");
+        QVERIFY(tags.count("Exif.Photo.DateTimeOriginal") == 1);
+        QVERIFY(!pictorra::test::AnyTag(tags, "Exif.GPSInfo."));
     }
 
     // A folder with a broken picture: the report, the error box and the log.
