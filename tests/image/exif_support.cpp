@@ -48,6 +48,11 @@ std::vector<uint8_t> CameraExif(bool big_endian) {
     return {blob.begin(), blob.end()};
 }
 
+std::vector<uint8_t> OrientationExif(int orientation) {
+    return {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0, uint8_t(orientation), 0,
+            0, 0, 0, 0, 0, 0};
+}
+
 namespace {
 std::map<std::string, std::string> AllTags(const Exiv2::ExifData& exif) {
     std::map<std::string, std::string> out;

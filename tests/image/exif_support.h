@@ -17,6 +17,9 @@ namespace pictorra::test {
 // encoding tags of the source and a JPEG thumbnail in IFD1.
 std::vector<uint8_t> CameraExif(bool big_endian = false);
 
+// A little-endian block holding only the Orientation tag.
+std::vector<uint8_t> OrientationExif(int orientation);
+
 // Every tag of a TIFF-layout block, "Exif.Group.Name" to its value as text; empty when exiv2
 // cannot read the block.
 std::map<std::string, std::string> ExifTags(std::span<const uint8_t> tiff);

@@ -31,6 +31,13 @@ inline void SetPixel(image::cImage& img, int x, int y, Rgb c) {
     uint8_t* p = img.View().Row(y) + 3 * x;
     p[0] = c.b, p[1] = c.g, p[2] = c.r;
 }
+// A level under alpha `a` composed over white, rounded.
+inline uint8_t OverWhite(uint32_t c, uint32_t a) {
+    return uint8_t((c * a + 255 * (255 - a) + 127) / 255);
+}
+inline Rgb OverWhite(Rgb c, uint32_t a) {
+    return {OverWhite(c.r, a), OverWhite(c.g, a), OverWhite(c.b, a)};
+}
 // Pseudo-random bytes, row padding included, so that a stray write to the padding shows.
 image::cImage Noise(int w, int h, uint32_t seed);
 // Photograph-like: a sharp edge, a gradient with a little noise, and one channel of pure noise.
@@ -60,6 +67,12 @@ std::filesystem::path SharedDir();
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// A file of the shared format corpus's good folder; empty when the corpus is absent.
+inline std::vector<uint8_t> GoodCorpusFile(const std::string& name) {
+    const auto path = SharedDir() / "corpora-formats" / "good" / name;
+    if (SharedDir().empty() || !std::filesystem::exists(path)) return {};
+    return ReadFileBytes(path);
+}
 
 // A fresh empty folder under the system's temporary folder, removed with the object.
 class TempDir {
