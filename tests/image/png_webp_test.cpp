@@ -1,6 +1,4 @@
-// The PNG and WebP decoders on files made here with the libraries' own encoders: every PNG
-// colour type and bit depth, transparency over white, 16-bit rounding, orientation and metadata
-// from both containers, an animation's first frame, and hostile files.
+// The PNG and WebP decoders on files made with the libraries' own encoders, and hostile files.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <webp/decode.h>
@@ -8,10 +6,11 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "exif_support.h"
+#include "icc_fixtures.h"
 #include "image/codecs.h"
 #include "image/exif.h"
 #include "test_support.h"
@@ -22,10 +21,6 @@ using Bytes_ = std::vector<uint8_t>;
 
 namespace {
 
-uint8_t OverWhite(uint32_t c, uint32_t a) { return uint8_t((c * a + 255 * (255 - a) + 127) / 255); }
-Rgb OverWhite(Rgb c, uint32_t a) {
-    return {OverWhite(c.r, a), OverWhite(c.g, a), OverWhite(c.b, a)};
-}
 uint32_t Sample(int x, int y, int c, int depth) {
     return ((uint32_t(x) * 2654435761u) ^ (uint32_t(y) * 40503u) ^ (uint32_t(c) * 97u)) %
            (1u << depth);
@@ -36,24 +31,6 @@ uint8_t To8(uint32_t v, int depth) {
 void Put(Bytes_& b, uint32_t v, int n, bool big) {
     for (int i = 0; i < n; ++i) b.push_back(uint8_t(v >> (8 * (big ? n - 1 - i : i))));
 }
-// An EXIF block (little-endian TIFF layout) holding only the orientation.
-Bytes_ ExifBlock(int orientation) {
-    Bytes_ b = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0};
-    Put(b, uint32_t(orientation), 4, false), Put(b, 0, 4, false);
-    return b;
-}
-// An RGB display profile libpng accepts: a header and one private tag of noise (libpng takes
-// an iCCP chunk only when it is longer than about 90 bytes, so the profile must not compress).
-Bytes_ Profile() {
-    Bytes_ p(400, 0);
-    auto set = [&](size_t at, const char* s) { std::memcpy(&p[at], s, 4); };
-    p[2] = 1, p[3] = 144, p[8] = 2, p[9] = 0x10, p[131] = 1, p[135] = 144, p[138] = 1;
-    set(12, "mntr"), set(16, "RGB "), set(20, "XYZ "), set(36, "acsp"), set(132, "zzzz");
-    const uint8_t d50[12] = {0, 0, 0xF6, 0xD6, 0, 1, 0, 0, 0, 0, 0xD3, 0x2D};
-    std::memcpy(&p[68], d50, 12);
-    for (int i = 144; i < 400; ++i) p[size_t(i)] = uint8_t(Sample(i, 3, 1, 8));
-    return p;
-}
 
 void ExpectSamePixels(const cImage& a, const cImage& b) {
     ASSERT_EQ(std::pair(a.Width(), a.Height()), std::pair(b.Width(), b.Height()));
@@ -62,7 +39,6 @@ void ExpectSamePixels(const cImage& a, const cImage& b) {
             ASSERT_EQ(PixelAt(a, x, y), PixelAt(b, x, y)) << x << "," << y;
 }
 
-// ---- PNG: files from libpng's writer, then rewritten chunk by chunk for the hostile cases.
 struct PngCase {
     const char* name;
     int colour, depth;
@@ -166,16 +142,15 @@ TEST_P(PngColourTypes, DecodeByTheFormatsRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Png, PngColourTypes,
-    testing::Values(
-        PngCase{"grey1", 0, 1}, PngCase{"grey2", 0, 2}, PngCase{"grey4", 0, 4},
-        PngCase{"grey8", 0, 8}, PngCase{"grey16", 0, 16}, PngCase{"grey2key", 0, 2, false, true},
-        PngCase{"grey16key", 0, 16, false, true}, PngCase{"rgb8", 2, 8}, PngCase{"rgb16", 2, 16},
-        PngCase{"rgb8key", 2, 8, false, true}, PngCase{"rgb16key", 2, 16, false, true},
-        PngCase{"palette1", 3, 1}, PngCase{"palette2", 3, 2}, PngCase{"palette4", 3, 4},
-        PngCase{"palette8", 3, 8}, PngCase{"greyalpha8", 4, 8}, PngCase{"greyalpha16", 4, 16},
-        PngCase{"rgba8", 6, 8}, PngCase{"rgba16", 6, 16}, PngCase{"rgb8interlaced", 2, 8, true},
-        PngCase{"rgba8interlaced", 6, 8, true}, PngCase{"palette4interlaced", 3, 4, true},
-        PngCase{"grey16interlaced", 0, 16, true}),
+    testing::Values(PngCase{"grey1", 0, 1}, PngCase{"grey4", 0, 4}, PngCase{"grey8", 0, 8},
+                    PngCase{"grey16", 0, 16}, PngCase{"grey2key", 0, 2, false, true},
+                    PngCase{"grey16key", 0, 16, false, true}, PngCase{"rgb8", 2, 8},
+                    PngCase{"rgb16", 2, 16}, PngCase{"rgb8key", 2, 8, false, true},
+                    PngCase{"rgb16key", 2, 16, false, true}, PngCase{"palette1", 3, 1},
+                    PngCase{"palette8", 3, 8}, PngCase{"greyalpha8", 4, 8},
+                    PngCase{"greyalpha16", 4, 16}, PngCase{"rgba8", 6, 8}, PngCase{"rgba16", 6, 16},
+                    PngCase{"palette4interlaced", 3, 4, true},
+                    PngCase{"grey16interlaced", 0, 16, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every 16-bit value once: rounding, not the high byte.
@@ -196,8 +171,8 @@ TEST(Png, OrientationAppliedAndMetadataReported) {
     for (const auto& [orientation, late] :
          {std::pair(1, false), std::pair(3, false), std::pair(6, false), std::pair(8, true),
           std::pair(5, true)}) {
-        const Bytes_ exif = ExifBlock(orientation);
-        Bytes_ file = WritePng(rgb8, kW, kH, late ? Bytes_{} : exif, Profile());
+        const Bytes_ exif = OrientationExif(orientation);
+        Bytes_ file = WritePng(rgb8, kW, kH, late ? Bytes_{} : exif, icc::AdobeRgb());
         if (late) {  // an eXIf chunk just before IEND
             const Bytes_ chunk = PngChunk("eXIf", exif);
             file.insert(file.end() - 12, chunk.begin(), chunk.end());
@@ -206,7 +181,7 @@ TEST(Png, OrientationAppliedAndMetadataReported) {
         PictureInfo info;
         ASSERT_TRUE(DecodePng(file, img, &info)) << orientation;
         EXPECT_EQ(info.exif, exif);
-        EXPECT_EQ(info.icc, Profile());
+        EXPECT_EQ(info.icc, icc::AdobeRgb());
         ApplyOrientation(upright, Orientation(orientation));
         ExpectSamePixels(img, upright);
     }
@@ -226,7 +201,6 @@ Bytes_ Patched(Bytes_ file, size_t at, const Bytes_& mask, size_t chunk = 0) {
     return file;
 }
 
-// ---- WebP: files from libwebp's encoder, rewrapped in hand-made containers.
 Bytes_ Chunk(const char* fourcc, const Bytes_& payload) {
     Bytes_ b(fourcc, fourcc + 4);
     Put(b, uint32_t(payload.size()), 4, false);
@@ -237,8 +211,7 @@ Bytes_ Chunk(const char* fourcc, const Bytes_& payload) {
 Bytes_ Riff(const std::vector<Bytes_>& chunks) {
     Bytes_ body = {'W', 'E', 'B', 'P'};
     for (const auto& c : chunks) body.insert(body.end(), c.begin(), c.end());
-    Bytes_ file = Chunk("RIFF", body);
-    return file;
+    return Chunk("RIFF", body);
 }
 Bytes_ Vp8x(uint8_t flags, int w, int h) {
     Bytes_ b = {flags, 0, 0, 0};
@@ -273,21 +246,21 @@ Rgb PlainDecode(const Bytes_& file, int x, int y) {
 TEST(Webp, ExtendedFormatMetadataAndOrientation) {
     const Bytes_ still = EncodeWebp(kW, kH, true, false);
     const Bytes_ image(still.begin() + 12, still.end());
-    for (const bool prefixed : {false, true})
-        for (const int orientation : {1, 6, 3}) {
-            Bytes_ exif = ExifBlock(orientation);
-            if (prefixed) exif.insert(exif.begin(), {'E', 'x', 'i', 'f', 0, 0});
-            const Bytes_ file =
-                Riff({Vp8x(0x28, kW, kH), Chunk("ICCP", Profile()), image, Chunk("EXIF", exif)});
-            cImage img,
-                stored = MakeImage(kW, kH, [&](int x, int y) { return PlainDecode(still, x, y); });
-            PictureInfo info;
-            ASSERT_TRUE(DecodeWebp(file, img, &info));
-            EXPECT_EQ(info.exif, ExifBlock(orientation));
-            EXPECT_EQ(info.icc, Profile());
-            ApplyOrientation(stored, Orientation(orientation));
-            ExpectSamePixels(img, stored);
-        }
+    for (const auto& [prefixed, orientation] :
+         {std::pair(false, 1), std::pair(false, 6), std::pair(true, 3), std::pair(true, 8)}) {
+        Bytes_ exif = OrientationExif(orientation);
+        if (prefixed) exif.insert(exif.begin(), {'E', 'x', 'i', 'f', 0, 0});
+        const Bytes_ file =
+            Riff({Vp8x(0x28, kW, kH), Chunk("ICCP", icc::AdobeRgb()), image, Chunk("EXIF", exif)});
+        cImage img,
+            stored = MakeImage(kW, kH, [&](int x, int y) { return PlainDecode(still, x, y); });
+        PictureInfo info;
+        ASSERT_TRUE(DecodeWebp(file, img, &info));
+        EXPECT_EQ(info.exif, OrientationExif(orientation));
+        EXPECT_EQ(info.icc, icc::AdobeRgb());
+        ApplyOrientation(stored, Orientation(orientation));
+        ExpectSamePixels(img, stored);
+    }
 }
 
 Bytes_ Frame(int x, int y, const Bytes_& still) {
@@ -336,7 +309,8 @@ const Bytes_ kFuzzedLossless = {
 
 // Each must fail cleanly: no picture, no metadata.
 TEST(PngWebp, HostileFilesFailCleanly) {
-    const Bytes_ good = WritePng({"rgba8", 6, 8, true}, 40, 30, ExifBlock(6), Profile());
+    const Bytes_ good =
+        WritePng({"rgba8", 6, 8, true}, 40, 30, OrientationExif(6), icc::AdobeRgb());
     const char kIdat[] = "IDAT";
     const size_t idat =
         size_t(std::search(good.begin(), good.end(), kIdat, kIdat + 4) - good.begin()) - 4;
