@@ -1,14 +1,14 @@
-// The TIFF decoder on small files written here with libtiff: every sample layout it reads itself
-// and some it leaves to libtiff's RGBA interface, orientation, the colour profile and EXIF block,
-// and hostile files.
+// The TIFF decoder on small files written with libtiff: the sample layouts it reads itself and
+// some it leaves to libtiff's RGBA interface, orientation, metadata, and hostile files.
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
 #include <algorithm>
-#include <exiv2/exiv2.hpp>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "exif_support.h"
 #include "image/codecs.h"
 #include "image/exif.h"
 #include "test_support.h"
@@ -57,7 +57,7 @@ Rgb Expected(const Layout& l, int x, int y) {
         const uint32_t a = v[l.samples - 1];
         for (auto& k : c) {
             if (l.extra == EXTRASAMPLE_ASSOCALPHA) k = a == 0 ? 0 : std::min(255u, k * 255 / a);
-            k = (k * a + 255 * (255 - a) + 127) / 255;
+            k = OverWhite(k, a);
         }
     }
     return {uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2])};
@@ -135,7 +135,6 @@ const Layout kLayouts[] = {
     {"rgb8_deflate", PHOTOMETRIC_RGB, 3, 8, kNoAlpha, COMPRESSION_ADOBE_DEFLATE, false, false},
     {"rgb8_planar_tiled", PHOTOMETRIC_RGB, 3, 8, kNoAlpha, COMPRESSION_LZW, true, true},
     {"rgb16_planar", PHOTOMETRIC_RGB, 3, 16, kNoAlpha, COMPRESSION_NONE, true, false},
-    {"rgb16_tiled", PHOTOMETRIC_RGB, 3, 16, kNoAlpha, COMPRESSION_PACKBITS, false, true},
     {"rgb8_padding_sample", PHOTOMETRIC_RGB, 4, 8, EXTRASAMPLE_UNSPECIFIED, COMPRESSION_NONE, false,
      false},
     {"rgba8_straight", PHOTOMETRIC_RGB, 4, 8, EXTRASAMPLE_UNASSALPHA, COMPRESSION_NONE, false,
@@ -148,8 +147,7 @@ const Layout kLayouts[] = {
      COMPRESSION_NONE, true, false},
     {"cmyk8", PHOTOMETRIC_SEPARATED, 4, 8, kNoAlpha, COMPRESSION_NONE, false, false},
     {"cmyk16_planar", PHOTOMETRIC_SEPARATED, 4, 16, kNoAlpha, COMPRESSION_LZW, true, false},
-    {"palette8", PHOTOMETRIC_PALETTE, 1, 8, kNoAlpha, COMPRESSION_NONE, false, false},
-    {"palette8_tiled", PHOTOMETRIC_PALETTE, 1, 8, kNoAlpha, COMPRESSION_ADOBE_DEFLATE, false, true},
+    {"palette8_tiled", PHOTOMETRIC_PALETTE, 1, 8, kNoAlpha, COMPRESSION_PACKBITS, false, true},
 };
 
 class TiffLayout : public testing::TestWithParam<Layout> {};
@@ -171,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Tiff, TiffLayout, testing::ValuesIn(kLayouts),
 // Both routes give the stored picture turned by the Orientation tag exactly once, and say so in
 // the EXIF block.
 TEST(TiffOrientation, TurnedOnceOnEveryRoute) {
-    for (const Layout& l : {kLayouts[3], kLayouts[14]}) {
+    for (const Layout& l : {kLayouts[3], kLayouts[13]}) {
         cImage stored;
         ASSERT_TRUE(image::DecodeTiff(WriteTiff(l), stored));
         for (uint16_t o = 1; o <= 8; ++o) {
@@ -199,33 +197,23 @@ TEST(TiffInfo, ProfileAndDescriptiveTagsOnly) {
                   }),
         img, &info));
     EXPECT_EQ(info.icc, icc);
-    Exiv2::ExifData exif;
-    Exiv2::ExifParser::decode(exif, info.exif.data(), info.exif.size());
-    const auto text = [&](const char* key) {
-        const auto it = exif.findKey(Exiv2::ExifKey(key));
-        return it == exif.end() ? std::string("(none)") : it->toString();
-    };
-    EXPECT_EQ(text("Exif.Image.Make"), "Maker");
-    EXPECT_EQ(text("Exif.Image.Artist"), "Someone");
-    EXPECT_EQ(text("Exif.Image.DateTime"), "2024:01:02 03:04:05");
-    EXPECT_EQ(text("Exif.Image.Orientation"), "6");
-    for (const char* gone :
-         {"Exif.Image.StripOffsets", "Exif.Image.StripByteCounts", "Exif.Image.ImageWidth",
-          "Exif.Image.BitsPerSample", "Exif.Image.InterColorProfile"}) {
-        EXPECT_EQ(text(gone), "(none)") << gone;
-    }
+    const std::map<std::string, std::string> tags = ExifTags(info.exif);
+    EXPECT_EQ(tags,
+              (std::map<std::string, std::string>{{"Exif.Image.Make", "Maker"},
+                                                  {"Exif.Image.Artist", "Someone"},
+                                                  {"Exif.Image.DateTime", "2024:01:02 03:04:05"},
+                                                  {"Exif.Image.Orientation", "6"}}));
 }
 
 TEST(TiffInfo, ExifAndGpsDirectoriesOfAFile) {
-    const auto path = SharedDir() / "corpora-formats/good/meta-libtiff-custom_dir_EXIF_GPS.tiff";
-    if (SharedDir().empty() || !std::filesystem::exists(path)) GTEST_SKIP() << "corpus absent";
+    const std::vector<uint8_t> file = GoodCorpusFile("meta-libtiff-custom_dir_EXIF_GPS.tiff");
+    if (file.empty()) GTEST_SKIP() << "corpus absent";
     PictureInfo info;
     cImage img;
-    ASSERT_TRUE(image::DecodeTiff(ReadFileBytes(path), img, &info));
-    Exiv2::ExifData exif;
-    Exiv2::ExifParser::decode(exif, info.exif.data(), info.exif.size());
-    EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal")), exif.end());
-    EXPECT_NE(exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude")), exif.end());
+    ASSERT_TRUE(image::DecodeTiff(file, img, &info));
+    const auto tags = ExifTags(info.exif);
+    EXPECT_TRUE(tags.contains("Exif.Photo.DateTimeOriginal"));
+    EXPECT_TRUE(tags.contains("Exif.GPSInfo.GPSLatitude"));
 }
 
 // exiv2 cannot read BigTIFF; the picture still loads, turned, and the block still says how.
@@ -237,24 +225,12 @@ TEST(TiffInfo, OrientationKeptWhenTheMetadataCannotBeRead) {
     EXPECT_EQ(image::TiffOrientation(info.exif), image::Orientation::kRotate90);
 }
 
-// A minimal 8-bit grey file: one strip of `count` bytes at `offset`, the data (if any) after the
-// directory.
+// A minimal 8-bit grey file: one strip of `count` bytes, `data_bytes` of it present.
 std::vector<uint8_t> HandMade(uint32_t w, uint32_t h, uint32_t count, uint32_t data_bytes) {
     std::vector<uint8_t> f = {'I', 'I', 42, 0, 8, 0, 0, 0, 8, 0};
     const auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
-        const uint8_t e[12] = {uint8_t(tag),
-                               uint8_t(tag >> 8),
-                               uint8_t(type),
-                               0,
-                               1,
-                               0,
-                               0,
-                               0,
-                               uint8_t(value),
-                               uint8_t(value >> 8),
-                               uint8_t(value >> 16),
-                               uint8_t(value >> 24)};
-        f.insert(f.end(), e, e + 12);
+        f.insert(f.end(), {uint8_t(tag), uint8_t(tag >> 8), uint8_t(type), 0, 1, 0, 0, 0});
+        for (int i = 0; i < 4; ++i) f.push_back(uint8_t(value >> (8 * i)));
     };
     const uint32_t data_at = 8 + 2 + 8 * 12 + 4;
     entry(256, 4, w), entry(257, 4, h), entry(258, 3, 8), entry(259, 3, 1);
