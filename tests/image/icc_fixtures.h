@@ -1,8 +1,5 @@
 #pragma once
-// ICC profiles made with lcms2 for the colour tests, the colour benchmarks and the seeds of the
-// colour fuzz target: sRGB written the ways profiles in circulation write it, Adobe RGB (1998) as
-// a matrix/TRC profile and as a lookup-table profile. Each function returns the profile's bytes,
-// or nothing when lcms2 fails.
+// ICC profiles made with lcms2 for the tests, benchmarks and fuzz seeds; empty when lcms2 fails.
 
 #include <lcms2.h>
 
@@ -73,9 +70,8 @@ inline std::vector<uint8_t> WideGamut() {
     return RgbProfile(kWidePrimaries, curve.get());
 }
 
-// Adobe RGB with its colours in an A2B0 lookup table (version 2, so that lcms2 applies no
-// perceptual black point): the table's input curves undo the gamma and its grid maps linear RGB
-// to XYZ, which is linear, so the grid adds no error of its own.
+// Adobe RGB as an A2B0 lookup table (version 2: no perceptual black point). The input curves
+// undo the gamma, so the grid maps linear RGB to XYZ and adds no error of its own.
 inline std::vector<uint8_t> AdobeRgbAsTable(int grid_points) {
     const std::vector<uint8_t> linear = AdobeRgb(1.0);
     const ProfilePtr src{cmsOpenProfileFromMem(linear.data(), cmsUInt32Number(linear.size()))};
