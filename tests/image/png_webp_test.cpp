@@ -36,6 +36,8 @@ struct PngCase {
     const char* name;
     int colour, depth;
     bool interlace = false, key = false;  // key: a tRNS colour key equal to pixel (1, 1)
+    int orientation = 0;                  // with a profile; 0: no metadata
+    bool late = false;                    // the eXIf chunk after the image data
 };
 constexpr int kW = 13, kH = 9;
 
@@ -123,14 +125,23 @@ class PngColourTypes : public testing::TestWithParam<PngCase> {};
 
 TEST_P(PngColourTypes, DecodeByTheFormatsRules) {
     const PngCase& c = GetParam();
-    cImage img;
+    const Bytes_ exif = c.orientation ? OrientationExif(c.orientation) : Bytes_{};
+    const Bytes_ icc = c.orientation ? icc::AdobeRgb() : Bytes_{};
+    Bytes_ file = WritePng(c, kW, kH, c.late ? Bytes_{} : exif, icc);
+    if (c.late) {  // just before IEND
+        const Bytes_ chunk = PngChunk("eXIf", exif);
+        file.insert(file.end() - 12, chunk.begin(), chunk.end());
+    }
+    cImage img, expected = MakeImage(kW, kH, [&](int x, int y) { return ExpectedPng(c, x, y); });
+    ApplyOrientation(expected, Orientation(std::max(c.orientation, 1)));
     PictureInfo info;
-    ASSERT_TRUE(DecodePng(WritePng(c, kW, kH, {}, {}), img, &info));
-    ASSERT_EQ(std::pair(img.Width(), img.Height()), std::pair(kW, kH));
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x)
-            ASSERT_EQ(PixelAt(img, x, y), ExpectedPng(c, x, y)) << x << "," << y;
-    EXPECT_TRUE(info.icc.empty() && info.exif.empty());
+    ASSERT_TRUE(DecodePng(file, img, &info));
+    ASSERT_EQ(std::pair(img.Width(), img.Height()), std::pair(expected.Width(), expected.Height()));
+    for (int y = 0; y < img.Height(); ++y)
+        for (int x = 0; x < img.Width(); ++x)
+            ASSERT_EQ(PixelAt(img, x, y), PixelAt(expected, x, y)) << x << "," << y;
+    EXPECT_EQ(info.exif, exif);
+    EXPECT_EQ(info.icc, icc);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,33 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
                     PngCase{"palette8", 3, 8}, PngCase{"greyalpha8", 4, 8},
                     PngCase{"greyalpha16", 4, 16}, PngCase{"rgba8", 6, 8}, PngCase{"rgba16", 6, 16},
                     PngCase{"palette4interlaced", 3, 4, true},
-                    PngCase{"grey16interlaced", 0, 16, true}),
+                    PngCase{"grey16interlaced", 0, 16, true},
+                    PngCase{"rgb8_upright", 2, 8, false, false, 1},
+                    PngCase{"rgb8_turned180", 2, 8, false, false, 3},
+                    PngCase{"rgba16_turned90", 6, 16, false, false, 6},
+                    PngCase{"palette8_turned270_late", 3, 8, false, false, 8, true},
+                    PngCase{"rgb16_transposed_late", 2, 16, false, false, 5, true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// The eXIf block and the profile are handed over and the orientation applied, whether the
-// eXIf chunk comes before or after the image data.
-TEST(Png, OrientationAppliedAndMetadataReported) {
-    const PngCase rgb8{"rgb8", 2, 8};
-    cImage stored;
-    ASSERT_TRUE(DecodePng(WritePng(rgb8, kW, kH, {}, {}), stored));
-    for (const auto& [orientation, late] :
-         {std::pair(1, false), std::pair(3, false), std::pair(6, false), std::pair(8, true),
-          std::pair(5, true)}) {
-        const Bytes_ exif = OrientationExif(orientation);
-        Bytes_ file = WritePng(rgb8, kW, kH, late ? Bytes_{} : exif, icc::AdobeRgb());
-        if (late) {  // an eXIf chunk just before IEND
-            const Bytes_ chunk = PngChunk("eXIf", exif);
-            file.insert(file.end() - 12, chunk.begin(), chunk.end());
-        }
-        cImage img, upright = stored;
-        PictureInfo info;
-        ASSERT_TRUE(DecodePng(file, img, &info)) << orientation;
-        EXPECT_EQ(info.exif, exif);
-        EXPECT_EQ(info.icc, icc::AdobeRgb());
-        ApplyOrientation(upright, Orientation(orientation));
-        EXPECT_EQ(Bytes(img), Bytes(upright));
-    }
-}
 
 // The file with bytes at `at` XORed with `mask`; the CRC of the chunk starting at `chunk` made
 // right again, when given.
