@@ -51,8 +51,6 @@ TEST(OutputExif, EachChoiceOnACameraBlock) {
             ASSERT_FALSE(out.empty());
             EXPECT_EQ(out[0], big_endian ? 'M' : 'I');  // the source's byte order
             Tags tags = ExifTags(out);
-            EXPECT_EQ(tags.at("Exif.Photo.DateTimeOriginal"), "2024:05:06 07:08:09");
-            EXPECT_EQ(TiffOrientation(out), Orientation::kNormal);
             EXPECT_EQ(tags.contains("Exif.Image.GPSTag"), c.location);
             // Every other tag as the source has it, less what describes the source's file.
             Tags expected = ExifTags(source);
