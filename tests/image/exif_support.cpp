@@ -49,8 +49,8 @@ std::vector<uint8_t> CameraExif(bool big_endian) {
 }
 
 std::vector<uint8_t> OrientationExif(int orientation) {
-    return {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0, uint8_t(orientation), 0,
-            0, 0, 0, 0, 0, 0};
+    return {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0, uint8_t(orientation),
+            0,   0,   0,  0, 0, 0, 0};
 }
 
 namespace {
