@@ -7,6 +7,7 @@
 // and EXIF block; the caller clears it before the call.
 
 #include <cstdint>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -31,6 +32,25 @@ namespace pictorra::image {
 // nothing and returns true when the profile is sRGB itself; returns false, leaving the picture
 // as it is, when the profile cannot be used for RGB pictures.
 bool ConvertToSrgb(cImage& picture, std::span<const uint8_t> icc, int32_t threads = kAllCores);
+
+// Runs one decode so that every way it can fail ends the same: false, `out` empty and `info`
+// cleared. Running out of memory in a library's C++ layer or in our own buffers is a failure of
+// this file, not of the program.
+template <class Decode>
+bool DecodeOrNothing(std::span<const uint8_t> data, cImage& out, PictureInfo* info,
+                     Decode&& decode) {
+    bool ok = false;
+    try {
+        ok = !data.empty() && decode(data, out, info);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        out.ReleaseDIB();
+        if (info) *info = {};
+    }
+    return ok;
+}
 
 // True when a picture of this size may be loaded.
 constexpr bool LoadableSize(int64_t width, int64_t height) {

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <optional>
 
 #include "image/codecs.h"
 #include "image/exif.h"
@@ -105,19 +106,29 @@ std::vector<uint8_t> JoinIccChunks(const JpegDecoder& d) {
     return icc;
 }
 
+// Consumes the two length bytes of the marker segment at the reader's position and returns the
+// length of its payload; nothing when the source has to wait for more data. A length below two
+// is a damaged file.
+std::optional<size_t> TakeSegmentLength(j_decompress_ptr cinfo) {
+    jpeg_source_mgr* src = cinfo->src;
+    if (src->bytes_in_buffer < 2 && !(*src->fill_input_buffer)(cinfo)) return std::nullopt;
+    if (src->bytes_in_buffer < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
+    const size_t length = size_t{src->next_input_byte[0]} << 8 | src->next_input_byte[1];
+    src->next_input_byte += 2;
+    src->bytes_in_buffer -= 2;
+    if (length < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
+    return length - 2;
+}
+
 // APP1 segments are read in place instead of through jpeg_save_markers, which copies every one
 // and appends it to a list walked from its head: a file of a hundred thousand tiny APP1
 // segments would take quadratic time. Only the first EXIF segment is looked at, where it lies
 // in the source buffer; the rest are skipped as libjpeg skips any segment.
 boolean ReadApp1(j_decompress_ptr cinfo) {
     jpeg_source_mgr* src = cinfo->src;
-    if (src->bytes_in_buffer < 2 && !(*src->fill_input_buffer)(cinfo)) return FALSE;
-    if (src->bytes_in_buffer < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
-    const size_t length = size_t{src->next_input_byte[0]} << 8 | src->next_input_byte[1];
-    src->next_input_byte += 2;
-    src->bytes_in_buffer -= 2;
-    if (length < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
-    const size_t payload_length = length - 2;
+    const std::optional<size_t> length = TakeSegmentLength(cinfo);
+    if (!length) return FALSE;
+    const size_t payload_length = *length;
     auto* decoder = static_cast<JpegDecoder*>(cinfo->client_data);
     if (!decoder->exif_seen && payload_length <= src->bytes_in_buffer) {
         const std::span<const uint8_t> payload(src->next_input_byte, payload_length);
@@ -135,13 +146,9 @@ boolean ReadApp1(j_decompress_ptr cinfo) {
 // number of chunks, then the chunk's bytes. Read in place for the same reason as APP1.
 boolean ReadApp2(j_decompress_ptr cinfo) {
     jpeg_source_mgr* src = cinfo->src;
-    if (src->bytes_in_buffer < 2 && !(*src->fill_input_buffer)(cinfo)) return FALSE;
-    if (src->bytes_in_buffer < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
-    const size_t length = size_t{src->next_input_byte[0]} << 8 | src->next_input_byte[1];
-    src->next_input_byte += 2;
-    src->bytes_in_buffer -= 2;
-    if (length < 2) ExitToTrap(reinterpret_cast<j_common_ptr>(cinfo));
-    const size_t payload_length = length - 2;
+    const std::optional<size_t> length = TakeSegmentLength(cinfo);
+    if (!length) return FALSE;
+    const size_t payload_length = *length;
     auto* d = static_cast<JpegDecoder*>(cinfo->client_data);
     constexpr size_t kHead = 14;  // "ICC_PROFILE\0", number, count
     if (d->info && !d->icc_broken && payload_length > kHead &&

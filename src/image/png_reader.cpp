@@ -191,17 +191,7 @@ bool DecodePngInto(std::span<const uint8_t> data, cImage& out, PictureInfo* info
 }  // namespace
 
 bool DecodePng(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
-    bool ok = false;
-    try {
-        ok = !data.empty() && DecodePngInto(data, out, info);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    if (!ok) {
-        out.ReleaseDIB();
-        if (info) *info = {};
-    }
-    return ok;
+    return DecodeOrNothing(data, out, info, DecodePngInto);
 }
 
 }  // namespace pictorra::image

@@ -500,17 +500,7 @@ bool DecodeTiffInto(std::span<const uint8_t> data, cImage& out, PictureInfo* inf
 }  // namespace
 
 bool DecodeTiff(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
-    bool ok = false;
-    try {
-        ok = DecodeTiffInto(data, out, info);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    if (!ok) {
-        out.ReleaseDIB();
-        if (info) info->icc.clear(), info->exif.clear();
-    }
-    return ok;
+    return DecodeOrNothing(data, out, info, DecodeTiffInto);
 }
 
 }  // namespace pictorra::image

@@ -173,17 +173,7 @@ bool DecodeWebpInto(std::span<const uint8_t> data, cImage& out, PictureInfo* inf
 }  // namespace
 
 bool DecodeWebp(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
-    bool ok = false;
-    try {
-        ok = !data.empty() && DecodeWebpInto(data, out, info);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    if (!ok) {
-        out.ReleaseDIB();
-        if (info) *info = {};
-    }
-    return ok;
+    return DecodeOrNothing(data, out, info, DecodeWebpInto);
 }
 
 }  // namespace pictorra::image
