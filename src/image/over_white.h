@@ -25,4 +25,8 @@ inline const uint8_t* OverWhiteFor(uint8_t alpha) {
     return &detail::kOverWhite[size_t{alpha} << 8];
 }
 
+// A row of `width` BGRA pixels over white into `width` BGR pixels, as OverWhiteFor gives them;
+// writes exactly 3 x width bytes.
+void ComposeBgraOverWhite(const uint8_t* src, uint8_t* dst, int32_t width);
+
 }  // namespace pictorra::image

@@ -101,12 +101,7 @@ bool DecodeComposed(std::span<const uint8_t> bitstream, cImage& out, int32_t lef
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* src = bgra.rgba + size_t(bgra.stride) * size_t(y);
         uint8_t* dst = view.Row(top + y) + size_t(3) * size_t(left);
-        for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) {
-            const uint8_t* over = OverWhiteFor(src[3]);
-            dst[0] = over[src[0]];
-            dst[1] = over[src[1]];
-            dst[2] = over[src[2]];
-        }
+        ComposeBgraOverWhite(src, dst, width);
     }
     return true;
 }

@@ -13,6 +13,7 @@
 #include "icc_fixtures.h"
 #include "image/codecs.h"
 #include "image/exif.h"
+#include "image/over_white.h"
 #include "test_support.h"
 
 using namespace pictorra::image;
@@ -348,6 +349,35 @@ TEST(PngWebp, HostileFilesFailCleanly) {
     }
     cImage img;  // the files they were made from are fine
     EXPECT_TRUE(DecodePng(good, img) && DecodeWebp(lossless, img) && DecodeWebp(lossy, img));
+}
+
+}  // namespace
+
+namespace {
+
+// Every alpha and colour, and every row width up to 40, against the table; a row writes exactly
+// its own bytes (the bytes after it keep their value).
+TEST(OverWhite, RowsAgreeWithTheTableAndStayInTheirBytes) {
+    std::vector<uint8_t> bgra(4 * 65536);
+    for (size_t i = 0; i < 65536; ++i) {
+        bgra[4 * i] = uint8_t(i), bgra[4 * i + 1] = uint8_t(i * 7), bgra[4 * i + 2] = uint8_t(~i);
+        bgra[4 * i + 3] = uint8_t(i >> 8);
+    }
+    auto expected = [&](size_t pixel, int c) {
+        return pictorra::image::OverWhiteFor(bgra[4 * pixel + 3])[bgra[4 * pixel + size_t(c)]];
+    };
+    std::vector<uint8_t> bgr(3 * 65536 + 16, 0xA5);
+    pictorra::image::ComposeBgraOverWhite(bgra.data(), bgr.data(), 65536);
+    for (size_t i = 0; i < 65536; ++i)
+        for (int c = 0; c < 3; ++c) ASSERT_EQ(bgr[3 * i + size_t(c)], expected(i, c)) << i;
+    for (int32_t width = 1; width <= 40; ++width) {
+        std::vector<uint8_t> row(3 * size_t(width) + 16, 0xA5);
+        pictorra::image::ComposeBgraOverWhite(bgra.data() + 4 * 1000, row.data(), width);
+        for (size_t b = 3 * size_t(width); b < row.size(); ++b) ASSERT_EQ(row[b], 0xA5) << width;
+        for (int32_t x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(row[3 * size_t(x) + size_t(c)], expected(1000 + size_t(x), c)) << width;
+    }
 }
 
 }  // namespace
