@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "image/tiff_bytes.h"
+
 namespace pictorra::image {
 namespace {
 
@@ -19,35 +21,9 @@ enum TiffType : uint16_t {
     kSLong = 9,
 };
 
-// Reads integers from a TIFF block in its byte order; every read is checked against the block.
-class TiffReader {
-public:
-    TiffReader(std::span<const uint8_t> tiff, bool big_endian)
-        : tiff_(tiff), big_endian_(big_endian) {}
-
-    bool Fits(uint64_t offset, uint64_t length) const {
-        return offset <= tiff_.size() && length <= tiff_.size() - offset;
-    }
-    uint16_t U16(size_t offset) const {
-        const uint8_t* p = tiff_.data() + offset;
-        return big_endian_ ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
-    }
-    uint32_t U32(size_t offset) const {
-        const uint8_t* p = tiff_.data() + offset;
-        return big_endian_
-                   ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
-                   : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-    }
-    uint8_t U8(size_t offset) const { return tiff_[offset]; }
-
-private:
-    std::span<const uint8_t> tiff_;
-    bool big_endian_;
-};
-
 // The value of an IFD entry at `entry` (12 bytes: tag, type, count, value or offset) when it
 // is one integer stored inline; -1 otherwise.
-int64_t InlineInteger(const TiffReader& tiff, size_t entry) {
+int64_t InlineInteger(const TiffBytes& tiff, size_t entry) {
     const uint16_t type = tiff.U16(entry + 2);
     const uint32_t count = tiff.U32(entry + 4);
     const size_t value = entry + 8;
@@ -90,7 +66,7 @@ Orientation TiffOrientation(std::span<const uint8_t> tiff) {
     } else if (!(tiff[0] == 'I' && tiff[1] == 'I')) {
         return Orientation::kNormal;
     }
-    const TiffReader reader(tiff, big_endian);
+    const TiffBytes reader(tiff, big_endian);
     if (reader.U16(2) != 42) return Orientation::kNormal;
     const uint32_t ifd0 = reader.U32(4);
     if (!reader.Fits(ifd0, 2)) return Orientation::kNormal;

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/tiff_bytes.h"
+
 namespace pictorra::image {
 namespace {
 
@@ -144,22 +146,9 @@ struct Entry {
     size_t Size() const { return data.size(); }
 };
 
-class Block {
+class Block : public TiffBytes {
 public:
-    Block(std::span<const uint8_t> bytes, bool big_endian) : b_(bytes), big_(big_endian) {}
-
-    bool Fits(uint64_t offset, uint64_t length) const {
-        return offset <= b_.size() && length <= b_.size() - offset;
-    }
-    uint16_t U16(size_t at) const {
-        return big_ ? uint16_t(b_[at] << 8 | b_[at + 1]) : uint16_t(b_[at + 1] << 8 | b_[at]);
-    }
-    uint32_t U32(size_t at) const {
-        return big_ ? uint32_t(b_[at]) << 24 | uint32_t(b_[at + 1]) << 16 |
-                          uint32_t(b_[at + 2]) << 8 | b_[at + 3]
-                    : uint32_t(b_[at + 3]) << 24 | uint32_t(b_[at + 2]) << 16 |
-                          uint32_t(b_[at + 1]) << 8 | b_[at];
-    }
+    using TiffBytes::TiffBytes;
 
     // The entries of the directory at `offset` (none when it does not fit). Entries of a type
     // not carried, or whose value lies outside the block, are left out. `exif` and `gps`, when
@@ -188,23 +177,11 @@ public:
             uint64_t value = at + 8;
             if (size > 4) value = U32(size_t(at) + 8);
             if (!Fits(value, size)) continue;
-            e.data = b_.subspan(size_t(value), size_t(size));
+            e.data = Bytes().subspan(size_t(value), size_t(size));
             entries.push_back(e);
         }
         return entries;
     }
-
-    void Put16(uint8_t* p, uint16_t v) const {
-        p[0] = uint8_t(big_ ? v >> 8 : v);
-        p[1] = uint8_t(big_ ? v : v >> 8);
-    }
-    void Put32(uint8_t* p, uint32_t v) const {
-        for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (big_ ? 24 - 8 * i : 8 * i));
-    }
-
-private:
-    std::span<const uint8_t> b_;
-    bool big_;
 };
 
 // Puts a SHORT (type 3) or LONG (type 4) value made here into a directory, replacing the

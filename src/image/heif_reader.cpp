@@ -462,21 +462,7 @@ std::vector<uint8_t> TiffBlockFromExifItem(std::span<const uint8_t> item) {
 }
 
 bool DecodeHeif(std::span<const uint8_t> data, cImage& out, PictureInfo* info) {
-    out.ReleaseDIB();
-    if (data.empty()) return false;
-    PictureInfo found;
-    bool ok = false;
-    try {
-        ok = Decode(data, out, info ? &found : nullptr);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    if (!ok) {
-        out.ReleaseDIB();
-        return false;
-    }
-    if (info) *info = std::move(found);
-    return true;
+    return DecodeOrNothing(data, out, info, Decode);
 }
 
 }  // namespace pictorra::image
