@@ -1,16 +1,16 @@
 // ConvertToSrgb: the embedded colour profile of a loaded picture applied, so that everything
 // after the load works in sRGB.
 //
-// lcms2 reads the profile. Most photographs carry a matrix/TRC profile (sRGB, Adobe RGB,
-// Display P3, ProPhoto); for those the conversion is three per-channel curves, one 3x3 matrix
-// and the sRGB encoding, which this file evaluates itself: lcms2's own 8-bit transform of the
-// same profile takes three to four times as long and misses the correctly rounded value by a
-// level in about one channel value in a hundred. Here the result is the correctly rounded value
-// of the float computation (the encoding goes through thresholds, not a rounded table), white
-// and black stay exact and neutral greys stay neutral. Processors with AVX-512 take 64 pixels at
-// a time through the same float operations and give the same bytes, about three times as fast.
-// A profile that describes sRGB leaves the bytes untouched. Profiles built from lookup tables go
-// through an lcms2 transform.
+// The conversion is lcms2's 8-bit perceptual transform to its built-in sRGB, byte for byte, so
+// that a picture converted here and one converted by any other program built on lcms2 agree.
+// Most photographs carry a matrix/TRC profile (Adobe RGB, Display P3, ProPhoto); for those lcms2
+// works in integers: a table from each 8-bit sample to 1.14 fixed point, a 3x3 matrix in 1.14,
+// and a table of 16385 entries back to 8 bits. A hook in lcms2's optimizer takes those tables as
+// lcms2 builds them from the profile, and this file evaluates them itself: on several threads,
+// with the products looked up, and where the processor has AVX-512 64 pixels at a time by
+// permutes. lcms2's own loop takes four times as long as the first and twenty times as long as
+// the second. Any other profile (lookup tables, grey) goes through lcms2's transform. A profile
+// that describes sRGB leaves the bytes untouched.
 //
 // The profile comes from the file and is treated as hostile: lcms2 works in a context of its own
 // whose allocations are counted and capped, so a profile declaring huge tables fails cleanly.
@@ -25,9 +25,6 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -43,281 +40,219 @@ namespace {
 // profiles, need a few megabytes.
 constexpr size_t kMaxProfileMemory = size_t{64} << 20;
 
-// ---- lcms2 in a context with a memory cap ------------------------------------------------------
+// ---- lcms2's 8-bit matrix/TRC arithmetic
+// ---------------------------------------------------------
 
-struct Budget {
-    std::atomic<size_t> used{0};
-};
-
-// Each block carries its size in front, and how much of it the budget counted: lcms2 allocates
-// the context record itself before the context (and so the budget) can be found, and frees it
-// after it has gone.
-struct BlockHeader {
-    size_t size;
-    size_t counted;
-};
-constexpr size_t kHeaderBytes = alignof(std::max_align_t);
-static_assert(sizeof(BlockHeader) <= kHeaderBytes);
-
-BlockHeader HeaderOf(void* ptr) {
-    BlockHeader header{};
-    std::memcpy(&header, static_cast<unsigned char*>(ptr) - kHeaderBytes, sizeof header);
-    return header;
+// The 1.14 fixed-point value lcms2 stores for x. A value out of range comes out as the processor's
+// conversion of it does in lcms2's own code: the most negative number.
+int32_t Fixed14(double x) {
+    const double d = std::floor(x * 16384.0 + 0.5);
+    return d >= -2147483648.0 && d < 2147483648.0 ? static_cast<int32_t>(d) : INT32_MIN;
 }
 
-void* CappedMalloc(cmsContext context, cmsUInt32Number size) {
-    auto* budget = static_cast<Budget*>(cmsGetContextUserData(context));
-    const BlockHeader header{size, budget ? size_t{size} : 0};
-    if (budget && budget->used.fetch_add(size) + size > kMaxProfileMemory) {
-        budget->used.fetch_sub(size);
-        return nullptr;
+// lcms2's rounding of a value in [0, 65535] to 16 bits: a floor taken by adding a large constant
+// to the double and reading its low bits, which rounds the fraction to 16 bits first.
+uint16_t QuickSaturateWord(double d) {
+    d += 0.5;
+    if (d <= 0) return 0;
+    if (d >= 65535.0) return 0xFFFF;
+    const double shifted = (d - 32767.0) + 68719476736.0 * 1.5;
+    uint64_t bits = 0;
+    std::memcpy(&bits, &shifted, sizeof bits);
+    const auto low = static_cast<int32_t>(static_cast<uint32_t>(bits));
+    return static_cast<uint16_t>((low >> 16) + 32767);
+}
+
+// A 16-bit value to 8 bits, rounded, as lcms2 does it.
+uint8_t From16To8(uint32_t v) {
+    return static_cast<uint8_t>(((v * 65281u + 8388608u) >> 24) & 0xFF);
+}
+
+// The table from 1.14 fixed point (0 to 16384) to an 8-bit output level, and the same table in a
+// form that 64 entries can be read from at once with byte permutes (see SecondLookup). That form
+// exists when the table rises steadily and gently enough: each run of 256 indices is cut into
+// buckets of a width of its own, narrow enough for no bucket to span more than two levels; the
+// level at a bucket's start and the place in the bucket where the next level starts then give any
+// entry. For the sRGB curve the buckets number about 230, so that a bucket fits in a byte.
+struct SecondShaper {
+    static constexpr int32_t kEntries = 16385;
+    static constexpr uint32_t kLast = 16383;  // 16384 shares its level, so indices stop here
+
+    std::array<uint8_t, kEntries> level{};
+    bool lookup = false;  // the bucket form holds
+    // By run (index / 256): bucket = (index * factor >> 16) + first_bucket, modulo 2^16.
+    alignas(64) std::array<uint16_t, 64> factor{};
+    alignas(64) std::array<uint16_t, 64> first_bucket{};
+    // By bucket: its first level, and the low byte of the index before the next level (255: none).
+    alignas(64) std::array<uint8_t, 256> bucket_level{};
+    alignas(64) std::array<uint8_t, 256> bucket_cut{};
+
+    uint32_t BucketOf(uint32_t index) const {
+        const size_t run = index >> 8;
+        return uint16_t(((index * factor[run]) >> 16) + first_bucket[run]);
     }
-    auto* block = static_cast<unsigned char*>(std::malloc(kHeaderBytes + size_t{size}));
-    if (!block) {
-        if (budget) budget->used.fetch_sub(size);
-        return nullptr;
+
+    uint8_t Lookup(uint32_t index) const {
+        index = std::min(index, kLast);
+        const uint32_t bucket = BucketOf(index);
+        return uint8_t(bucket_level[bucket] + ((index & 0xFF) > bucket_cut[bucket] ? 1 : 0));
     }
-    std::memcpy(block, &header, sizeof header);
-    return block + kHeaderBytes;
-}
 
-void CappedFree(cmsContext context, void* ptr) {
-    if (!ptr) return;
-    const BlockHeader header = HeaderOf(ptr);
-    auto* budget = static_cast<Budget*>(cmsGetContextUserData(context));
-    if (budget && header.counted) budget->used.fetch_sub(header.counted);
-    std::free(static_cast<unsigned char*>(ptr) - kHeaderBytes);
-}
-
-void* CappedRealloc(cmsContext context, void* ptr, cmsUInt32Number size) {
-    void* fresh = CappedMalloc(context, size);
-    if (!fresh || !ptr) return fresh;
-    std::memcpy(fresh, ptr, std::min(HeaderOf(ptr).size, size_t{size}));
-    CappedFree(context, ptr);
-    return fresh;
-}
-
-struct ContextFree {
-    void operator()(cmsContext c) const { cmsDeleteContext(c); }
-};
-struct ProfileFree {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-struct TransformFree {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
-};
-using ContextPtr = std::unique_ptr<std::remove_pointer_t<cmsContext>, ContextFree>;
-using ProfilePtr = std::unique_ptr<void, ProfileFree>;
-using TransformPtr = std::unique_ptr<void, TransformFree>;
-
-// One conversion's lcms2 objects; members are destroyed in reverse order, the context last.
-struct Session {
-    Budget budget;
-    cmsPluginMemHandler memory{};
-    ContextPtr context;
-    ProfilePtr profile;
-    ProfilePtr srgb;
-    TransformPtr transform;
-
-    bool Open(std::span<const uint8_t> icc) {
-        memory.base.Magic = cmsPluginMagicNumber;
-        memory.base.ExpectedVersion = 2060;
-        memory.base.Type = cmsPluginMemHandlerSig;
-        memory.MallocPtr = CappedMalloc;
-        memory.FreePtr = CappedFree;
-        memory.ReallocPtr = CappedRealloc;
-        context.reset(cmsCreateContext(&memory, &budget));
-        if (!context) return false;
-        // A profile is a few kilobytes to a few megabytes; lcms2 takes the size as 32 bits.
-        if (icc.size() < 128 || icc.size() > kMaxProfileMemory) return false;
-        profile.reset(cmsOpenProfileFromMemTHR(context.get(), icc.data(),
-                                               static_cast<cmsUInt32Number>(icc.size())));
-        return profile != nullptr;
-    }
-};
-
-// ---- sRGB --------------------------------------------------------------------------------------
-
-double SrgbDecode(double v) {
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
-
-// Linear light to 8-bit sRGB, correctly rounded: a table over the linear range gives the level
-// at the start of the value's bucket, and one comparison with the next level's threshold
-// finishes it. The buckets are narrower than the closest two thresholds (at the dark end, one
-// level is 1/3294 of the range), so no bucket holds more than one; and the table stays small
-// enough to live in the first-level cache beside the thresholds.
-class SrgbEncoder {
-public:
-    static constexpr int kBuckets = 1 << 12;
-
-    SrgbEncoder() {
-        // threshold_[k]: the least linear value that encodes to level k or above.
-        threshold_[0] = -1.0f;
-        for (int k = 1; k < 256; ++k)
-            threshold_[size_t(k)] = static_cast<float>(SrgbDecode((k - 0.5) / 255.0));
-        threshold_[256] = 2.0f;  // never reached: values are clamped to 1
-        int level = 0;
-        for (int i = 0; i <= kBuckets; ++i) {
-            const float start = static_cast<float>(i) / float(kBuckets);
-            while (threshold_[size_t(level) + 1] <= start) ++level;
-            bucket_[size_t(i)] = static_cast<uint8_t>(level);
+    void Fill(const cmsToneCurve* curve) {
+        for (int32_t i = 0; i < kEntries; ++i) {
+            float v = cmsEvalToneCurveFloat(curve, static_cast<float>(i / 16384.0));
+            if (v < 0) v = 0;
+            if (v > 1.0) v = 1.0;
+            level[size_t(i)] = From16To8(QuickSaturateWord(v * 65535.0));
         }
+        lookup = BuildBuckets();
     }
 
-    // The bucket of a linear value in [0, 1]; 1 itself has a bucket of its own.
-    static int32_t Bucket(float linear) { return static_cast<int32_t>(linear * float(kBuckets)); }
-
-    uint8_t Encode(float linear, int32_t bucket) const {
-        const int level = bucket_[size_t(bucket)];
-        return static_cast<uint8_t>(level + (linear >= threshold_[size_t(level) + 1] ? 1 : 0));
+    bool BuildBuckets() {
+        if (level[kLast] != level[kLast + 1]) return false;
+        uint32_t count = 0;
+        for (uint32_t run = 0; run < 64; ++run) {
+            const uint32_t lo = run << 8, end = lo + 256;
+            // The widest buckets that hold: a bucket's levels, from its first index on, may rise
+            // by one at most. Buckets more than twice as wide as the narrowest level would hold
+            // two rises wherever they fall, so the search starts there.
+            const auto holds = [&](uint32_t f) {
+                uint8_t start = level[lo];
+                for (uint32_t i = lo + 1; i < end; ++i) {
+                    if ((i * f >> 16) != ((i - 1) * f >> 16)) start = level[i];
+                    if (level[i] - start > 1) return false;
+                }
+                return true;
+            };
+            uint32_t narrowest = 256;
+            for (uint32_t i = lo + 1, last_rise = 0; i < end; ++i)
+                if (level[i] != level[i - 1]) {
+                    if (last_rise) narrowest = std::min(narrowest, i - last_rise);
+                    last_rise = i;
+                }
+            uint32_t f = std::max(1u, 0x10000 / (2 * narrowest + 2));
+            while (f < 0x10000 && !holds(f)) ++f;
+            const uint32_t buckets = ((end - 1) * f >> 16) - (lo * f >> 16) + 1;
+            if (f == 0x10000 || count + buckets > 256) return false;
+            factor[run] = uint16_t(f);
+            first_bucket[run] = uint16_t(count - (lo * f >> 16));
+            for (uint32_t b = 0; b < buckets; ++b) bucket_cut[count + b] = 0xFF;
+            for (uint32_t i = lo; i < end; ++i) {
+                const uint32_t b = BucketOf(i);
+                if (i == lo || BucketOf(i - 1) != b)
+                    bucket_level[b] = level[i];
+                else if (level[i] != level[i - 1])
+                    bucket_cut[b] = uint8_t((i & 0xFF) - 1);
+            }
+            count += buckets;
+        }
+        for (uint32_t i = 0; i < uint32_t(kEntries); ++i)
+            if (Lookup(i) != level[i]) return false;
+        return true;
     }
-    uint8_t Encode(float linear) const { return Encode(linear, Bucket(linear)); }
-
-private:
-    std::array<float, 257> threshold_{};
-    std::array<uint8_t, kBuckets + 1> bucket_{};
 };
 
-const SrgbEncoder& Encoder() {
-    static const SrgbEncoder encoder;
-    return encoder;
-}
-
-using Matrix = std::array<std::array<double, 3>, 3>;
-
-Matrix Inverse(const Matrix& m, bool& ok) {
-    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    ok = std::isfinite(det) && std::abs(det) > 1e-9;
-    Matrix inv{};
-    if (!ok) return inv;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) {
-            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
-            inv[size_t(r)][size_t(c)] = (m[size_t(r1)][size_t(c1)] * m[size_t(r2)][size_t(c2)] -
-                                         m[size_t(r1)][size_t(c2)] * m[size_t(r2)][size_t(c1)]) /
-                                        det;
+// The table lcms2 makes from its built-in sRGB's curve, inverted, for every transform to it;
+// made here once. Null when lcms2 cannot make the curve.
+const SecondShaper* SrgbSecondShaper() {
+    static const auto shaper = [] {
+        std::unique_ptr<SecondShaper> s;
+        const double params[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+        cmsToneCurve* forward = cmsBuildParametricToneCurve(nullptr, 4, params);
+        cmsToneCurve* inverse = forward ? cmsReverseToneCurve(forward) : nullptr;
+        if (inverse) {
+            s = std::make_unique<SecondShaper>();
+            s->Fill(inverse);
         }
-    return inv;
+        cmsFreeToneCurve(inverse);
+        cmsFreeToneCurve(forward);
+        return s;
+    }();
+    return shaper.get();
 }
 
-Matrix Product(const Matrix& a, const Matrix& b) {
-    Matrix p{};
-    for (size_t r = 0; r < 3; ++r)
-        for (size_t c = 0; c < 3; ++c)
-            for (size_t k = 0; k < 3; ++k) p[r][c] += a[r][k] * b[k][c];
-    return p;
+// The tables of one conversion, as lcms2 makes them for its 8-bit matrix/TRC transform.
+struct MatrixShaper {
+    std::array<std::array<int32_t, 256>, 3> first{};  // by input channel red, green, blue
+    std::array<std::array<int32_t, 3>, 3> matrix{};
+    std::array<int32_t, 3> offset{};
+    const SecondShaper* second = nullptr;  // sRGB's, for all three channels
+
+    // The vector path's form: the first tables as 16-bit numbers in two byte planes, the matrix
+    // as pairs of 16-bit factors (split in two halves when a factor needs more).
+    bool vector = false;
+    bool split = false;
+    alignas(64) std::array<std::array<uint8_t, 256>, 3> first_low{}, first_high{};
+    std::array<std::array<int16_t, 4>, 3> pairs{}, pairs_rest{};  // (r, g), (b, 1) factors
+
+    // The portable path's form: by input channel and sample, its terms of the three sums (and a
+    // fourth, unused), the rounding constants added to red's. Unsigned, so that they wrap.
+    using Lanes = uint32_t __attribute__((vector_size(16)));
+    std::array<std::array<Lanes, 256>, 3> terms{};
+
+    void PortableRow(uint8_t* row, int32_t width) const;
+    void VectorRow(uint8_t* row, int32_t width) const;
+    void Prepare();
+    bool PrepareVector();
+};
+
+// What lcms2 does with 8-bit samples, per pixel, with the products looked up; the sums wrap as
+// lcms2's do, so the order of the additions does not matter.
+void MatrixShaper::PortableRow(uint8_t* row, int32_t width) const {
+    using Signed = int32_t __attribute__((vector_size(16)));
+    const uint8_t* const level = second->level.data();
+    const Signed zero = {0, 0, 0, 0}, top = {16384, 16384, 16384, 16384};
+    for (int32_t x = 0; x < width; ++x, row += 3) {
+        const Lanes sum = terms[0][row[2]] + terms[1][row[1]] + terms[2][row[0]];
+        Signed l = reinterpret_cast<Signed>(sum) >> 14;
+        l = l < zero ? zero : l;
+        l = l > top ? top : l;
+        const uint8_t red = level[l[0]], green = level[l[1]], blue = level[l[2]];
+        row[0] = blue;
+        row[1] = green;
+        row[2] = red;
+    }
 }
 
-// The colourants of a matrix/TRC profile as columns (red, green, blue) of an XYZ matrix.
-bool ReadColourants(cmsHPROFILE profile, Matrix& m) {
-    const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
-                                     cmsSigBlueColorantTag};
+void MatrixShaper::Prepare() {
+    for (size_t k = 0; k < 3; ++k)
+        for (size_t v = 0; v < 256; ++v)
+            for (int c = 0; c < 3; ++c)
+                terms[k][v][c] = static_cast<uint32_t>(matrix[size_t(c)][k]) *
+                                     static_cast<uint32_t>(first[k][v]) +
+                                 (k == 0 ? static_cast<uint32_t>(offset[size_t(c)]) + 0x2000u : 0u);
+    vector = PrepareVector();
+}
+
+bool MatrixShaper::PrepareVector() {
+    if (!second->lookup) return false;
     for (size_t c = 0; c < 3; ++c) {
-        const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[c]));
-        if (!xyz || !std::isfinite(xyz->X) || !std::isfinite(xyz->Y) || !std::isfinite(xyz->Z))
-            return false;
-        m[0][c] = xyz->X;
-        m[1][c] = xyz->Y;
-        m[2][c] = xyz->Z;
+        for (size_t v = 0; v < 256; ++v) {
+            const int32_t f = first[c][v];
+            if (f < INT16_MIN || f > INT16_MAX) return false;
+            first_low[c][v] = static_cast<uint8_t>(f);
+            first_high[c][v] = static_cast<uint8_t>(static_cast<uint32_t>(f) >> 8);
+        }
+    }
+    const auto fits = [](int64_t v) { return v >= INT16_MIN && v <= INT16_MAX; };
+    for (size_t c = 0; c < 3; ++c) {
+        const int64_t k = int64_t{offset[c]} + 0x2000;
+        if (!fits(k)) return false;
+        for (size_t i = 0; i < 3; ++i) split |= !fits(matrix[c][i]);
+    }
+    for (size_t c = 0; c < 3; ++c) {
+        std::array<int64_t, 3> half{}, rest{};
+        for (size_t i = 0; i < 3; ++i) {
+            half[i] = split ? matrix[c][i] / 2 : matrix[c][i];
+            rest[i] = matrix[c][i] - half[i];
+            if (!fits(half[i]) || !fits(rest[i])) return false;
+        }
+        pairs[c] = {int16_t(half[0]), int16_t(half[1]), int16_t(half[2]),
+                    int16_t(offset[c] + 0x2000)};
+        pairs_rest[c] = {int16_t(rest[0]), int16_t(rest[1]), int16_t(rest[2]), 0};
     }
     return true;
 }
-
-// sRGB's colourants in the profile connection space, as lcms2 builds them.
-struct SrgbColourants {
-    Matrix m{};
-    Matrix inverse{};
-    bool ok = false;
-};
-
-const SrgbColourants& Srgb() {
-    static const SrgbColourants srgb = [] {
-        SrgbColourants s;
-        const ProfilePtr profile{cmsCreate_sRGBProfile()};
-        if (profile && ReadColourants(profile.get(), s.m)) s.inverse = Inverse(s.m, s.ok);
-        return s;
-    }();
-    return srgb;
-}
-
-// ---- the conversions ---------------------------------------------------------------------------
-
-// A matrix/TRC profile to sRGB: linear = curve(sample); out = encode(clamp(matrix x linear)).
-// The vector path does the same float operations in the same order (multiplies and adds, never
-// fused), so both give the same bytes.
-struct MatrixShaper {
-    std::array<std::array<float, 256>, 3> linear{};  // by channel red, green, blue
-    std::array<std::array<float, 3>, 3> matrix{};
-    bool neutral = false;  // greys map to greys: the three curves agree and rows sum to one
-    std::array<uint8_t, 256> grey{};
-    // the curves' floats byte by byte (red, green, blue; byte k of each), for the vector path
-    std::array<std::array<std::array<uint8_t, 256>, 4>, 3> planes{};
-
-    static constexpr int32_t kBlock = 256;  // pixels converted together
-
-    // out = clamp(matrix row c x in) and its encoder bucket, for n pixels. A value that is not a
-    // number (a profile with absurd colourants) comes out as 0 either way.
-    void Mix(size_t c, const float (*in)[kBlock], int32_t n, float* out, int32_t* bucket) const {
-        const float m0 = matrix[c][0], m1 = matrix[c][1], m2 = matrix[c][2];
-        int32_t i = 0;
-#if defined(__SSE2__)
-        // The compiler leaves this loop scalar (the clamp is a branch to it); by hand it is four
-        // pixels an instruction, with the same rounding as the scalar tail.
-        const __m128 v0 = _mm_set1_ps(m0), v1 = _mm_set1_ps(m1), v2 = _mm_set1_ps(m2);
-        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
-        const __m128 scale = _mm_set1_ps(float(SrgbEncoder::kBuckets));
-        for (; i + 4 <= n; i += 4) {
-            __m128 v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(v0, _mm_load_ps(in[0] + i)),
-                                             _mm_mul_ps(v1, _mm_load_ps(in[1] + i))),
-                                  _mm_mul_ps(v2, _mm_load_ps(in[2] + i)));
-            v = _mm_min_ps(_mm_max_ps(v, zero), one);  // max(NaN, 0) is 0
-            _mm_store_ps(out + i, v);
-            _mm_store_si128(reinterpret_cast<__m128i*>(bucket + i),
-                            _mm_cvttps_epi32(_mm_mul_ps(v, scale)));
-        }
-#endif
-        for (; i < n; ++i) {
-            float v = m0 * in[0][i] + m1 * in[1][i] + m2 * in[2][i];
-            v = v > 0.0f ? v : 0.0f;
-            v = v < 1.0f ? v : 1.0f;
-            out[i] = v;
-            bucket[i] = SrgbEncoder::Bucket(v);
-        }
-    }
-
-    // Converts one row in blocks: the curves (table look-ups), then the matrix, clamp and bucket
-    // over the whole block four pixels at a time, then the encoding.
-    void PortableRow(uint8_t* row, int32_t width) const {
-        alignas(32) float in[3][kBlock], out[3][kBlock];
-        alignas(32) int32_t bucket[3][kBlock];
-        const SrgbEncoder& encoder = Encoder();
-        for (int32_t start = 0; start < width; start += kBlock) {
-            const int32_t n = std::min(kBlock, width - start);
-            uint8_t* const first = row + 3 * int64_t{start};
-            for (int32_t i = 0; i < n; ++i) {
-                in[0][i] = linear[0][first[3 * i + 2]];
-                in[1][i] = linear[1][first[3 * i + 1]];
-                in[2][i] = linear[2][first[3 * i]];
-            }
-            for (size_t c = 0; c < 3; ++c) Mix(c, in, n, out[c], bucket[c]);
-            for (int32_t i = 0; i < n; ++i) {
-                uint8_t* p = first + 3 * i;
-                if (neutral && p[0] == p[1] && p[1] == p[2]) {
-                    p[0] = p[1] = p[2] = grey[p[0]];
-                    continue;
-                }
-                p[0] = encoder.Encode(out[2][i], bucket[2][i]);
-                p[1] = encoder.Encode(out[1][i], bucket[1][i]);
-                p[2] = encoder.Encode(out[0][i], bucket[0][i]);
-            }
-        }
-    }
-
-    void VectorRow(uint8_t* row, int32_t width) const;
-};
 
 #if defined(__x86_64__)
 #define PICTORRA_VECTOR_COLOUR 1
@@ -328,53 +263,6 @@ struct MatrixShaper {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
-
-// SrgbEncoder::Encode on sixteen values, without its table: gathers are slow, so the level is
-// worked out from the sRGB formula, 255 (1.055 v^(1/2.4) - 0.055) above the linear segment, with
-// v^(1/2.4) = 2^(e/2.4) m^(1/2.4) for v = 2^e m, a table of the ten powers of two that matter
-// and a polynomial for the mantissa. Tried on every float from 0 to 1, that lands within 4e-5 of
-// a level of the exact value, and the encoder's thresholds, being floats, sit within 1e-5 of a
-// level of the true half levels. Where the value is within kUnsure of a half level (one value in
-// 2500), the table-driven encoder decides, so the bytes are those of the portable path.
-constexpr float kUnsure = 2e-4f;
-// m^(1/2.4) for m in [1, 2) as a polynomial in t = 2m - 3 (interpolating at the Chebyshev nodes:
-// 3.5e-8 relative error at most).
-constexpr float kRootPoly[8] = {1.184053612e+00f,  1.644518801e-01f,  -1.598916955e-02f,
-                                2.812993774e-03f,  -6.016229575e-04f, 1.435515284e-04f,
-                                -4.286558066e-05f, 1.149400296e-05f};
-
-struct RootScales {
-    // 255 * 1.055 * 2^(e / 2.4) for e = -9 .. 0, by the low four bits of the biased exponent
-    alignas(64) float scale[16]{};
-    RootScales() {
-        for (int e = -9; e <= 0; ++e)
-            scale[(e + 127) & 15] = float(255 * 1.055 * std::exp2(e / 2.4));
-    }
-};
-
-// The levels of sixteen values in [0, 1], and the lanes too close to a half level to trust.
-PICTORRA_AVX512 inline __m512i EstimateLanes(__m512 v, const RootScales& roots, __mmask16& unsure) {
-    const __m512i bits = _mm512_castps_si512(v);
-    // The permute reads only the exponent's low four bits, which tell apart the ten octaves from
-    // 2^-9 up; below that only the linear segment is used.
-    const __m512 scale =
-        _mm512_permutexvar_ps(_mm512_srli_epi32(bits, 23), _mm512_load_ps(roots.scale));
-    // t = 2m - 3 from the mantissa bits under the exponent of 2
-    const __m512 t = _mm512_sub_ps(
-        _mm512_castsi512_ps(_mm512_ternarylogic_epi32(bits, _mm512_set1_epi32(0x007FFFFF),
-                                                      _mm512_set1_epi32(0x40000000), 0xEA)),
-        _mm512_set1_ps(3.0f));
-    __m512 poly = _mm512_set1_ps(kRootPoly[7]);
-    for (int k = 6; k >= 0; --k) poly = _mm512_fmadd_ps(poly, t, _mm512_set1_ps(kRootPoly[k]));
-    __m512 exact = _mm512_fmsub_ps(scale, poly, _mm512_set1_ps(255 * 0.055f));
-    exact = _mm512_mask_mul_ps(exact, _mm512_cmp_ps_mask(v, _mm512_set1_ps(0.0031308f), _CMP_LT_OQ),
-                               v, _mm512_set1_ps(255 * 12.92f));
-    // how far from the nearest level, and the level (rounded to nearest)
-    const __m512 off =
-        _mm512_abs_ps(_mm512_reduce_ps(exact, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
-    unsure = _mm512_cmp_ps_mask(off, _mm512_set1_ps(0.5f - kUnsure), _CMP_GT_OQ);
-    return _mm512_cvt_roundps_epi32(exact, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-}
 
 // Byte permutes that take 64 pixels (192 bytes in three registers) apart into their channels and
 // put them back together.
@@ -403,59 +291,48 @@ struct Shuffles {
     }
 };
 
-// One byte of 64 table entries: two permutes each cover 128 entries, the index's top bit picks.
-PICTORRA_AVX512 inline __m512i PlaneLookup(const uint8_t* plane, __m512i index, __mmask64 high) {
+// 64 entries of a 256-byte table: two permutes each cover 128 entries, the index's top bit picks.
+PICTORRA_AVX512 inline __m512i PlaneLookup(const uint8_t* plane, __m512i index) {
     const __m512i low =
         _mm512_permutex2var_epi8(_mm512_loadu_si512(plane), index, _mm512_loadu_si512(plane + 64));
     const __m512i up = _mm512_permutex2var_epi8(_mm512_loadu_si512(plane + 128), index,
                                                 _mm512_loadu_si512(plane + 192));
-    return _mm512_mask_blend_epi8(high, low, up);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, up);
 }
 
-// A curve at 64 indices: its four byte planes looked up, then interleaved into floats. The
-// interleaving works within 128-bit lanes, so out[k] holds pixels 16L + 4k + 0..3 in lane L;
-// PackLevels undoes that order.
-PICTORRA_AVX512 inline void CurveBlock(const std::array<std::array<uint8_t, 256>, 4>& planes,
-                                       __m512i index, __m512 out[4]) {
-    const __mmask64 high = _mm512_movepi8_mask(index);
-    __m512i p[4];
-    for (size_t k = 0; k < 4; ++k) p[k] = PlaneLookup(planes[k].data(), index, high);
-    const __m512i w0 = _mm512_unpacklo_epi8(p[0], p[1]), w1 = _mm512_unpackhi_epi8(p[0], p[1]);
-    const __m512i w2 = _mm512_unpacklo_epi8(p[2], p[3]), w3 = _mm512_unpackhi_epi8(p[2], p[3]);
-    out[0] = _mm512_castsi512_ps(_mm512_unpacklo_epi16(w0, w2));
-    out[1] = _mm512_castsi512_ps(_mm512_unpackhi_epi16(w0, w2));
-    out[2] = _mm512_castsi512_ps(_mm512_unpacklo_epi16(w1, w3));
-    out[3] = _mm512_castsi512_ps(_mm512_unpackhi_epi16(w1, w3));
+// The second table at 64 indices in [0, 16383], given as 16-bit values in two registers (lane L:
+// pixels 16L + 0..7, then 16L + 8..15); the levels come out as bytes in pixel order.
+PICTORRA_AVX512 inline __m512i SecondLookup(const SecondShaper& t, const __m512i index[2]) {
+    const __m512i factor_low = _mm512_load_si512(t.factor.data());
+    const __m512i factor_high = _mm512_load_si512(t.factor.data() + 32);
+    const __m512i first_low = _mm512_load_si512(t.first_bucket.data());
+    const __m512i first_high = _mm512_load_si512(t.first_bucket.data() + 32);
+    __m512i bucket[2];
+    for (size_t h = 0; h < 2; ++h) {
+        const __m512i run = _mm512_srli_epi16(index[h], 8);
+        bucket[h] = _mm512_add_epi16(
+            _mm512_mulhi_epu16(index[h], _mm512_permutex2var_epi16(factor_low, run, factor_high)),
+            _mm512_permutex2var_epi16(first_low, run, first_high));
+    }
+    const __m512i buckets = _mm512_packus_epi16(bucket[0], bucket[1]);
+    const __m512i low_byte = _mm512_set1_epi16(0xFF);
+    const __m512i low = _mm512_packus_epi16(_mm512_and_si512(index[0], low_byte),
+                                            _mm512_and_si512(index[1], low_byte));
+    const __m512i start = PlaneLookup(t.bucket_level.data(), buckets);
+    const __m512i cut = PlaneLookup(t.bucket_cut.data(), buckets);
+    return _mm512_mask_add_epi8(start, _mm512_cmpgt_epu8_mask(low, cut), start,
+                                _mm512_set1_epi8(1));
 }
 
-PICTORRA_AVX512 inline __m512i PackLevels(const __m512i level[4]) {
-    return _mm512_packus_epi16(_mm512_packus_epi32(level[0], level[1]),
-                               _mm512_packus_epi32(level[2], level[3]));
+// Two 16-bit factors in every 32-bit lane, for multiply-adds of (lo, hi) pairs.
+PICTORRA_AVX512 inline __m512i Pair(int16_t lo, int16_t hi) {
+    return _mm512_set1_epi32(int32_t(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16));
 }
 
-// The values EstimateLanes was unsure of, worked out again one by one as the portable path does
-// and encoded by the table. Kept out of line, so that the block's registers are its own.
-[[gnu::noinline, gnu::cold]] void Settle(const MatrixShaper& ms, const __mmask16 (&unsure)[3][4],
-                                         const uint8_t* p, uint8_t (&level)[3][64]) {
-    const SrgbEncoder& encoder = Encoder();
-    for (size_t r = 0; r < 3; ++r)
-        for (size_t q = 0; q < 4; ++q)
-            for (unsigned lanes = unsure[r][q]; lanes; lanes &= lanes - 1) {
-                const unsigned i = unsigned(__builtin_ctz(lanes));
-                const size_t j = 16 * (i / 4) + 4 * q + i % 4;  // CurveBlock's order
-                const uint8_t* px = p + 3 * j;
-                float v = ms.matrix[r][0] * ms.linear[0][px[2]] +
-                          ms.matrix[r][1] * ms.linear[1][px[1]] +
-                          ms.matrix[r][2] * ms.linear[2][px[0]];
-                v = v > 0.0f ? v : 0.0f;
-                v = v < 1.0f ? v : 1.0f;
-                level[r][j] = encoder.Encode(v);
-            }
-}
-
-// 64 pixels at p with AVX-512: the channels come apart with byte permutes, the curves are read
-// from byte planes by permutes (gathers cost several times as much), and the sRGB level comes
-// from EstimateLanes.
+// 64 pixels at p: the channels come apart with byte permutes, the first tables are read from
+// byte planes by permutes (gathers cost several times as much), the matrix is two or four
+// multiply-adds of 16-bit pairs, and SecondLookup gives the levels.
+template <bool kSplit>
 PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uint8_t* p) {
     const __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 64);
     const __m512i c = _mm512_loadu_si512(p + 128);
@@ -464,43 +341,44 @@ PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uin
         channel[k] = _mm512_mask_blend_epi8(
             sh.in_second[k], _mm512_permutex2var_epi8(a, _mm512_load_si512(sh.from_first[k]), b),
             _mm512_permutex2var_epi8(b, _mm512_load_si512(sh.from_second[k]), c));
-    __m512 in[3][4];  // red, green, blue linear values
-    for (size_t k = 0; k < 3; ++k) CurveBlock(ms.planes[k], channel[2 - k], in[k]);
-    const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
-    static const RootScales roots;
+    __m512i words[3][2];  // red, green, blue: pixels 16L + 0..7 and 16L + 8..15 of lane L
+    for (size_t k = 0; k < 3; ++k) {
+        const __m512i low = PlaneLookup(ms.first_low[k].data(), channel[2 - k]);
+        const __m512i high = PlaneLookup(ms.first_high[k].data(), channel[2 - k]);
+        words[k][0] = _mm512_unpacklo_epi8(low, high);
+        words[k][1] = _mm512_unpackhi_epi8(low, high);
+    }
+    const __m512i ones = _mm512_set1_epi16(1);
+    __m512i red_green[4], blue_one[4];
+    for (size_t h = 0; h < 2; ++h) {
+        red_green[2 * h] = _mm512_unpacklo_epi16(words[0][h], words[1][h]);
+        red_green[2 * h + 1] = _mm512_unpackhi_epi16(words[0][h], words[1][h]);
+        blue_one[2 * h] = _mm512_unpacklo_epi16(words[2][h], ones);
+        blue_one[2 * h + 1] = _mm512_unpackhi_epi16(words[2][h], ones);
+    }
+    // red_green[q] and blue_one[q] hold, in lane L, the (red, green) and (blue, 1) pairs of
+    // pixels 16L + 4q + 0..3; the sums of two of them pack into the order SecondLookup takes.
+    const __m512i top = _mm512_set1_epi16(SecondShaper::kLast);
     __m512i out[3];  // red, green, blue levels
-    __mmask16 unsure[3][4];
-    unsigned any_unsure = 0;
     for (size_t r = 0; r < 3; ++r) {
-        const __m512 m0 = _mm512_set1_ps(ms.matrix[r][0]), m1 = _mm512_set1_ps(ms.matrix[r][1]);
-        const __m512 m2 = _mm512_set1_ps(ms.matrix[r][2]);
-        __m512i level[4];
+        const auto& f = ms.pairs[r];
+        const __m512i rg = Pair(f[0], f[1]), b1 = Pair(f[2], f[3]);
+        const auto& g = ms.pairs_rest[r];
+        const __m512i rg2 = Pair(g[0], g[1]), b2 = Pair(g[2], g[3]);
+        __m512i sum[4];
         for (size_t q = 0; q < 4; ++q) {
-            const __m512 v = _mm512_add_ps(
-                _mm512_add_ps(_mm512_mul_ps(m0, in[0][q]), _mm512_mul_ps(m1, in[1][q])),
-                _mm512_mul_ps(m2, in[2][q]));
-            // max(NaN, 0) is 0
-            level[q] =
-                EstimateLanes(_mm512_min_ps(_mm512_max_ps(v, zero), one), roots, unsure[r][q]);
-            any_unsure |= unsure[r][q];
+            sum[q] = _mm512_add_epi32(_mm512_madd_epi16(red_green[q], rg),
+                                      _mm512_madd_epi16(blue_one[q], b1));
+            if constexpr (kSplit)
+                sum[q] =
+                    _mm512_add_epi32(sum[q], _mm512_add_epi32(_mm512_madd_epi16(red_green[q], rg2),
+                                                              _mm512_madd_epi16(blue_one[q], b2)));
+            sum[q] = _mm512_srai_epi32(sum[q], 14);
         }
-        out[r] = PackLevels(level);
-    }
-    // One branch for the block, rarely taken, so that the estimates overlap.
-    if (any_unsure) {
-        alignas(64) uint8_t level[3][64];
-        for (size_t r = 0; r < 3; ++r) _mm512_store_si512(level[r], out[r]);
-        Settle(ms, unsure, p, level);
-        for (size_t r = 0; r < 3; ++r) out[r] = _mm512_load_si512(level[r]);
-    }
-    if (ms.neutral) {
-        const __mmask64 grey = _mm512_cmpeq_epi8_mask(channel[0], channel[1]) &
-                               _mm512_cmpeq_epi8_mask(channel[1], channel[2]);
-        if (grey) {
-            const __m512i to =
-                PlaneLookup(ms.grey.data(), channel[1], _mm512_movepi8_mask(channel[1]));
-            for (__m512i& l : out) l = _mm512_mask_mov_epi8(l, grey, to);
-        }
+        // Packing with unsigned saturation clamps below at 0.
+        const __m512i index[2] = {_mm512_min_epu16(_mm512_packus_epi32(sum[0], sum[1]), top),
+                                  _mm512_min_epu16(_mm512_packus_epi32(sum[2], sum[3]), top)};
+        out[r] = SecondLookup(*ms.second, index);
     }
     for (size_t o = 0; o < 3; ++o) {
         const __m512i bg =
@@ -513,15 +391,16 @@ PICTORRA_AVX512 void Avx512Block(const MatrixShaper& ms, const Shuffles& sh, uin
 
 // A row in blocks of 64 pixels; the last few go through a buffer, so the row's padding is never
 // touched.
+template <bool kSplit>
 PICTORRA_AVX512 void Avx512Row(const MatrixShaper& ms, uint8_t* row, int32_t width) {
     static const Shuffles shuffles;
     int32_t x = 0;
-    for (; x + 64 <= width; x += 64) Avx512Block(ms, shuffles, row + 3 * int64_t{x});
+    for (; x + 64 <= width; x += 64) Avx512Block<kSplit>(ms, shuffles, row + 3 * int64_t{x});
     if (x < width) {
         alignas(64) uint8_t tail[192] = {};
         const size_t bytes = 3 * size_t(width - x);
         std::memcpy(tail, row + 3 * int64_t{x}, bytes);
-        Avx512Block(ms, shuffles, tail);
+        Avx512Block<kSplit>(ms, shuffles, tail);
         std::memcpy(row + 3 * int64_t{x}, tail, bytes);
     }
 }
@@ -538,9 +417,260 @@ bool HasAvx512() {
 
 void MatrixShaper::VectorRow(uint8_t* row, int32_t width) const {
 #if defined(PICTORRA_VECTOR_COLOUR)
-    if (HasAvx512()) return Avx512Row(*this, row, width);
+    if (vector && HasAvx512())
+        return split ? Avx512Row<true>(*this, row, width) : Avx512Row<false>(*this, row, width);
 #endif
     PortableRow(row, width);
+}
+
+// ---- lcms2 in a context with a memory cap, and the hook that takes its tables
+// ---------------------
+
+struct ContextState {
+    std::atomic<size_t> used{0};
+    // Set while the conversion's own transform is made: the hook fills it in.
+    MatrixShaper* capture = nullptr;
+    bool captured = false;
+};
+
+// Each block carries its size in front, and how much of it the budget counted: lcms2 allocates
+// the context record itself before the context (and so the budget) can be found, and frees it
+// after it has gone.
+struct BlockHeader {
+    size_t size;
+    size_t counted;
+};
+constexpr size_t kHeaderBytes = alignof(std::max_align_t);
+static_assert(sizeof(BlockHeader) <= kHeaderBytes);
+
+BlockHeader HeaderOf(void* ptr) {
+    BlockHeader header{};
+    std::memcpy(&header, static_cast<unsigned char*>(ptr) - kHeaderBytes, sizeof header);
+    return header;
+}
+
+void* CappedMalloc(cmsContext context, cmsUInt32Number size) {
+    auto* state = static_cast<ContextState*>(cmsGetContextUserData(context));
+    const BlockHeader header{size, state ? size_t{size} : 0};
+    if (state && state->used.fetch_add(size) + size > kMaxProfileMemory) {
+        state->used.fetch_sub(size);
+        return nullptr;
+    }
+    auto* block = static_cast<unsigned char*>(std::malloc(kHeaderBytes + size_t{size}));
+    if (!block) {
+        if (state) state->used.fetch_sub(size);
+        return nullptr;
+    }
+    std::memcpy(block, &header, sizeof header);
+    return block + kHeaderBytes;
+}
+
+void CappedFree(cmsContext context, void* ptr) {
+    if (!ptr) return;
+    const BlockHeader header = HeaderOf(ptr);
+    auto* state = static_cast<ContextState*>(cmsGetContextUserData(context));
+    if (state && header.counted) state->used.fetch_sub(header.counted);
+    std::free(static_cast<unsigned char*>(ptr) - kHeaderBytes);
+}
+
+void* CappedRealloc(cmsContext context, void* ptr, cmsUInt32Number size) {
+    void* fresh = CappedMalloc(context, size);
+    if (!fresh || !ptr) return fresh;
+    std::memcpy(fresh, ptr, std::min(HeaderOf(ptr).size, size_t{size}));
+    CappedFree(context, ptr);
+    return fresh;
+}
+
+// Called by lcms2's optimizer before its own optimizations. For the conversion's 8-bit RGB
+// transform it checks for the shapes lcms2 turns into its integer matrix/TRC evaluation (curves,
+// one or two matrices, curves) and builds the same tables lcms2 would, the output side from the
+// sRGB curve whatever the pipeline ends with (see Session::CaptureTables); it then reports the
+// pipeline as done, so that lcms2 builds nothing more. Anything else (lcms2's internal
+// transforms, other shapes) it leaves to lcms2.
+cmsBool CaptureMatrixShaper(cmsPipeline** lut, cmsUInt32Number, cmsUInt32Number* input_format,
+                            cmsUInt32Number* output_format, cmsUInt32Number*) {
+    auto* state = static_cast<ContextState*>(cmsGetContextUserData(cmsGetPipelineContextID(*lut)));
+    if (!state || !state->capture || *input_format != TYPE_BGR_8 || *output_format != TYPE_BGR_8)
+        return FALSE;
+    cmsStage *curves_in = nullptr, *matrix1 = nullptr, *matrix2 = nullptr, *curves_out = nullptr;
+    cmsMAT3 m{};
+    const cmsFloat64Number* offset = nullptr;
+    if (cmsPipelineCheckAndRetreiveStages(*lut, 4, cmsSigCurveSetElemType, cmsSigMatrixElemType,
+                                          cmsSigMatrixElemType, cmsSigCurveSetElemType, &curves_in,
+                                          &matrix1, &matrix2, &curves_out)) {
+        const auto* d1 = static_cast<const _cmsStageMatrixData*>(cmsStageData(matrix1));
+        const auto* d2 = static_cast<const _cmsStageMatrixData*>(cmsStageData(matrix2));
+        if (d1->Offset) return FALSE;
+        _cmsMAT3per(&m, reinterpret_cast<const cmsMAT3*>(d2->Double),
+                    reinterpret_cast<const cmsMAT3*>(d1->Double));
+        offset = d2->Offset;
+    } else if (cmsPipelineCheckAndRetreiveStages(*lut, 3, cmsSigCurveSetElemType,
+                                                 cmsSigMatrixElemType, cmsSigCurveSetElemType,
+                                                 &curves_in, &matrix1, &curves_out)) {
+        const auto* d = static_cast<const _cmsStageMatrixData*>(cmsStageData(matrix1));
+        std::memcpy(&m, d->Double, sizeof m);
+        offset = d->Offset;
+    } else {
+        return FALSE;
+    }
+    // An identity matrix makes lcms2 join the curves instead; its transform does that well.
+    if (_cmsMAT3isIdentity(&m) && !offset) return FALSE;
+    const auto* in = static_cast<const _cmsStageToneCurvesData*>(cmsStageData(curves_in));
+    const auto* out = static_cast<const _cmsStageToneCurvesData*>(cmsStageData(curves_out));
+    if (in->nCurves != 3 || out->nCurves != 3) return FALSE;
+
+    MatrixShaper& ms = *state->capture;
+    for (size_t c = 0; c < 3; ++c) {
+        for (int v = 0; v < 256; ++v) {
+            const float y = cmsEvalToneCurveFloat(in->TheCurves[c], static_cast<float>(v / 255.0));
+            ms.first[c][size_t(v)] = y < 131072.0 ? Fixed14(y) : 0x7FFFFFFF;
+        }
+        for (size_t i = 0; i < 3; ++i) ms.matrix[c][i] = Fixed14(m.v[c].n[i]);
+        ms.offset[c] = offset ? Fixed14(offset[c]) : 0;
+    }
+    ms.second = SrgbSecondShaper();
+    if (!ms.second) return FALSE;
+    ms.Prepare();
+    state->captured = true;
+    return TRUE;
+}
+
+struct ContextFree {
+    void operator()(cmsContext c) const { cmsDeleteContext(c); }
+};
+struct ProfileFree {
+    void operator()(void* p) const { cmsCloseProfile(p); }
+};
+struct TransformFree {
+    void operator()(void* t) const { cmsDeleteTransform(t); }
+};
+using ContextPtr = std::unique_ptr<std::remove_pointer_t<cmsContext>, ContextFree>;
+using ProfilePtr = std::unique_ptr<void, ProfileFree>;
+using TransformPtr = std::unique_ptr<void, TransformFree>;
+
+// One conversion's lcms2 objects; members are destroyed in reverse order, the context last.
+struct Session {
+    ContextState state;
+    cmsPluginMemHandler memory{};
+    cmsPluginOptimization hook{};
+    ContextPtr context;
+    ProfilePtr profile;
+    ProfilePtr srgb;
+    TransformPtr transform;
+
+    bool Open(std::span<const uint8_t> icc) {
+        memory.base.Magic = cmsPluginMagicNumber;
+        memory.base.ExpectedVersion = 2060;
+        memory.base.Type = cmsPluginMemHandlerSig;
+        memory.base.Next = &hook.base;
+        memory.MallocPtr = CappedMalloc;
+        memory.FreePtr = CappedFree;
+        memory.ReallocPtr = CappedRealloc;
+        hook.base.Magic = cmsPluginMagicNumber;
+        hook.base.ExpectedVersion = 2060;
+        hook.base.Type = cmsPluginOptimizationSig;
+        hook.OptimizePtr = CaptureMatrixShaper;
+        context.reset(cmsCreateContext(&memory, &state));
+        if (!context) return false;
+        // A profile is a few kilobytes to a few megabytes; lcms2 takes the size as 32 bits.
+        if (icc.size() < 128 || icc.size() > kMaxProfileMemory) return false;
+        profile.reset(cmsOpenProfileFromMemTHR(context.get(), icc.data(),
+                                               static_cast<cmsUInt32Number>(icc.size())));
+        return profile != nullptr;
+    }
+
+    // The perceptual transform to lcms2's built-in sRGB.
+    bool MakeTransform(cmsUInt32Number input_format, cmsUInt32Number output_format) {
+        srgb.reset(cmsCreate_sRGBProfileTHR(context.get()));
+        return srgb && MakeTransformTo(input_format, output_format);
+    }
+
+    // lcms2's tables for an RGB profile to sRGB, when the transform has the shape that lcms2
+    // works in integers; false when it has not. lcms2 makes the output side's tables by
+    // inverting the sRGB curve three times over, which is most of the cost of a transform; the
+    // hook takes that table ready-made, so the transform is made to a profile with sRGB's
+    // colourants, made the same way, and linear curves: the matrix and the input tables come out
+    // the same, and so do the black points where lcms2 looks for them (the darkest colourant,
+    // zero either way).
+    bool CaptureTables(MatrixShaper& tables) {
+        constexpr cmsCIExyY kD65 = {0.3127, 0.3290, 1.0};
+        constexpr cmsCIExyYTRIPLE kRec709 = {
+            {0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+        // A table of two entries: lcms2 inverts a parametric curve by sampling it at 4096 points.
+        const cmsUInt16Number ends[2] = {0, 0xFFFF};
+        cmsToneCurve* linear = cmsBuildTabulatedToneCurve16(context.get(), 2, ends);
+        if (!linear) return false;
+        cmsToneCurve* curves[3] = {linear, linear, linear};
+        srgb.reset(cmsCreateRGBProfileTHR(context.get(), &kD65, &kRec709, curves));
+        cmsFreeToneCurve(linear);
+        state.capture = &tables;
+        const bool made = srgb && MakeTransformTo(TYPE_BGR_8, TYPE_BGR_8);
+        state.capture = nullptr;
+        transform.reset();
+        srgb.reset();
+        return made && state.captured;
+    }
+
+private:
+    bool MakeTransformTo(cmsUInt32Number input_format, cmsUInt32Number output_format) {
+        transform.reset(cmsCreateTransformTHR(context.get(), profile.get(), input_format,
+                                              srgb.get(), output_format, INTENT_PERCEPTUAL, 0));
+        return transform != nullptr;
+    }
+};
+
+// ---- sRGB profiles
+// -------------------------------------------------------------------------------
+
+// The 8-bit sRGB level nearest to a linear value.
+long SrgbLevel(double linear) {
+    const double v =
+        linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+    return std::lrint(255 * std::clamp(v, 0.0, 1.0));
+}
+
+// The colourants of a matrix/TRC profile as columns (red, green, blue) of an XYZ matrix.
+bool ReadColourants(cmsHPROFILE profile, double (&m)[3][3]) {
+    const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                     cmsSigBlueColorantTag};
+    for (size_t c = 0; c < 3; ++c) {
+        const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[c]));
+        if (!xyz || !std::isfinite(xyz->X) || !std::isfinite(xyz->Y) || !std::isfinite(xyz->Z))
+            return false;
+        m[0][c] = xyz->X;
+        m[1][c] = xyz->Y;
+        m[2][c] = xyz->Z;
+    }
+    return true;
+}
+
+// sRGB itself, as the many sRGB profiles in circulation write it: colourants equal to lcms2's
+// up to the rounding of the fixed-point numbers (and of the white point adaptation), curves that
+// give every level back as itself. Converting such a picture would only move a few levels by one.
+bool DescribesSrgb(cmsHPROFILE profile) {
+    static const struct Srgb {
+        double m[3][3]{};
+        bool ok = false;
+        Srgb() {
+            const ProfilePtr srgb{cmsCreate_sRGBProfile()};
+            ok = srgb && ReadColourants(srgb.get(), m);
+        }
+    } srgb;
+    double m[3][3]{};
+    if (!srgb.ok || !ReadColourants(profile, m)) return false;
+    for (size_t r = 0; r < 3; ++r)
+        for (size_t c = 0; c < 3; ++c)
+            if (!(std::abs(m[r][c] - srgb.m[r][c]) <= 1.0 / 2048)) return false;
+    const cmsTagSignature trcs[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    for (cmsTagSignature tag : trcs) {
+        const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, tag));
+        if (!curve) return false;
+        for (int v = 0; v < 256; ++v) {
+            const float y = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
+            if (!std::isfinite(y) || SrgbLevel(y) != v) return false;
+        }
+    }
+    return true;
 }
 
 bool HasLookupTables(cmsHPROFILE profile) {
@@ -550,79 +680,15 @@ bool HasLookupTables(cmsHPROFILE profile) {
     return false;
 }
 
-// Evaluates a tone curve at the 256 sample values; false when it gives no finite numbers.
-bool SampleCurve(const cmsToneCurve* curve, std::array<float, 256>& out) {
-    if (!curve) return false;
+// A grey curve that gives every level back as itself under the sRGB encoding.
+bool IsSrgbGreyCurve(cmsHPROFILE profile) {
+    const auto* trc = static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGrayTRCTag));
+    if (!trc || HasLookupTables(profile)) return false;
     for (int v = 0; v < 256; ++v) {
-        const float y = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
-        if (!std::isfinite(y)) return false;
-        out[size_t(v)] = std::clamp(y, 0.0f, 1.0f);
+        const float y = cmsEvalToneCurveFloat(trc, static_cast<float>(v) / 255.0f);
+        if (!std::isfinite(y) || SrgbLevel(y) != v) return false;
     }
     return true;
-}
-
-enum class Plan { kFailed, kNothing, kConverted };
-
-// Builds the matrix/TRC conversion; kNothing when the profile is sRGB.
-Plan BuildMatrixShaper(cmsHPROFILE profile, MatrixShaper& ms) {
-    const SrgbColourants& srgb = Srgb();
-    Matrix colourants{};
-    if (!srgb.ok || !ReadColourants(profile, colourants)) return Plan::kFailed;
-    const cmsTagSignature trcs[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
-    for (size_t c = 0; c < 3; ++c)
-        if (!SampleCurve(static_cast<const cmsToneCurve*>(cmsReadTag(profile, trcs[c])),
-                         ms.linear[c]))
-            return Plan::kFailed;
-
-    // sRGB itself, as the many sRGB profiles in circulation write it: colourants equal up to the
-    // rounding of the fixed-point numbers (and of the white point adaptation), curves whose
-    // every level comes back as itself.
-    bool same_colourants = true;
-    for (size_t r = 0; r < 3; ++r)
-        for (size_t c = 0; c < 3; ++c)
-            same_colourants &= std::abs(colourants[r][c] - srgb.m[r][c]) <= 1.0 / 2048;
-    bool same_curves = same_colourants;
-    const SrgbEncoder& encoder = Encoder();
-    for (size_t c = 0; c < 3 && same_curves; ++c)
-        for (int v = 0; v < 256 && same_curves; ++v)
-            same_curves = encoder.Encode(ms.linear[c][size_t(v)]) == v;
-    if (same_curves) return Plan::kNothing;
-
-    Matrix m = Product(srgb.inverse, colourants);
-    // The colourants add up to the profile's white. When that is the connection space's white
-    // but for rounding, make it so exactly, so that white and greys come out neutral.
-    bool white_is_white = true;
-    for (size_t r = 0; r < 3; ++r)
-        white_is_white &= std::abs(m[r][0] + m[r][1] + m[r][2] - 1.0) <= 1.0 / 1024;
-    for (size_t r = 0; r < 3; ++r) {
-        const double sum = m[r][0] + m[r][1] + m[r][2];
-        for (size_t c = 0; c < 3; ++c) {
-            if (white_is_white) m[r][c] /= sum;
-            if (!std::isfinite(m[r][c])) return Plan::kFailed;
-            ms.matrix[r][c] = static_cast<float>(m[r][c]);
-        }
-    }
-    for (size_t v = 0; v < 256; ++v) {
-        ms.grey[v] = encoder.Encode(ms.linear[1][v]);
-        for (size_t c = 0; c < 3; ++c) {
-            uint32_t bits = 0;
-            std::memcpy(&bits, &ms.linear[c][v], sizeof bits);
-            for (size_t k = 0; k < 4; ++k) ms.planes[c][k][v] = uint8_t(bits >> (8 * k));
-        }
-    }
-    // Through the matrix a grey comes out as the same grey up to the last bit of a float, which
-    // decides a level only when it falls on a threshold. When no grey does that, the pixels need
-    // no test for greyness.
-    if (white_is_white && ms.linear[0] == ms.linear[1] && ms.linear[1] == ms.linear[2]) {
-        std::array<uint8_t, 3 * 256> ramp{};
-        for (size_t v = 0; v < 256; ++v)
-            ramp[3 * v] = ramp[3 * v + 1] = ramp[3 * v + 2] = uint8_t(v);
-        ms.PortableRow(ramp.data(), 256);
-        for (size_t v = 0; v < 256; ++v)
-            ms.neutral |= ramp[3 * v] != ms.grey[v] || ramp[3 * v + 1] != ms.grey[v] ||
-                          ramp[3 * v + 2] != ms.grey[v];
-    }
-    return Plan::kConverted;
 }
 
 bool IsGrey(const cImage& picture) {
@@ -633,33 +699,6 @@ bool IsGrey(const cImage& picture) {
             if (p[0] != p[1] || p[1] != p[2]) return false;
     }
     return true;
-}
-
-// A grey profile: one table from the grey level to sRGB.
-Plan BuildGreyTable(Session& s, std::array<uint8_t, 256>& table) {
-    const auto* trc =
-        static_cast<const cmsToneCurve*>(cmsReadTag(s.profile.get(), cmsSigGrayTRCTag));
-    if (trc && !HasLookupTables(s.profile.get())) {
-        std::array<float, 256> linear{};
-        if (!SampleCurve(trc, linear)) return Plan::kFailed;
-        for (int v = 0; v < 256; ++v) table[size_t(v)] = Encoder().Encode(linear[size_t(v)]);
-    } else {
-        s.srgb.reset(cmsCreate_sRGBProfileTHR(s.context.get()));
-        if (!s.srgb) return Plan::kFailed;
-        s.transform.reset(cmsCreateTransformTHR(s.context.get(), s.profile.get(), TYPE_GRAY_8,
-                                                s.srgb.get(), TYPE_RGB_8, INTENT_PERCEPTUAL,
-                                                cmsFLAGS_NOCACHE));
-        if (!s.transform) return Plan::kFailed;
-        std::array<uint8_t, 256> in{};
-        std::array<uint8_t, 3 * 256> out{};
-        for (int v = 0; v < 256; ++v) in[size_t(v)] = static_cast<uint8_t>(v);
-        cmsDoTransform(s.transform.get(), in.data(), out.data(), 256);
-        // The green channel carries the lightness; the other two may stray by a level.
-        for (size_t v = 0; v < 256; ++v) table[v] = out[3 * v + 1];
-    }
-    for (int v = 0; v < 256; ++v)
-        if (table[size_t(v)] != v) return Plan::kConverted;
-    return Plan::kNothing;
 }
 
 bool UsableClass(cmsHPROFILE profile) {
@@ -688,8 +727,6 @@ bool HasVectorColour() {
 #endif
 }
 
-uint8_t EncodeSrgb(float linear) { return Encoder().Encode(linear); }
-
 bool ConvertToSrgbOn(ColourPath path, cImage& picture, std::span<const uint8_t> icc,
                      int32_t threads) {
     Session s;
@@ -707,14 +744,17 @@ bool ConvertToSrgbOn(ColourPath path, cImage& picture, std::span<const uint8_t> 
         case cmsSigRgbData:
             break;
         case cmsSigGrayData: {
-            std::array<uint8_t, 256> table{};
-            const Plan plan = BuildGreyTable(s, table);
-            if (plan != Plan::kConverted) return plan == Plan::kNothing;
+            if (IsSrgbGreyCurve(s.profile.get())) return true;
             // The decoders widen grey pictures to three equal channels; a colour picture with a
             // grey profile has been mislabelled, and a guess would only make it worse.
             if (view.bits && !IsGrey(picture)) return false;
+            if (!s.MakeTransform(TYPE_GRAY_8, TYPE_BGR_8)) return false;
+            std::array<uint8_t, 256> in{};
+            std::array<uint8_t, 3 * 256> out{};
+            for (size_t v = 0; v < 256; ++v) in[v] = static_cast<uint8_t>(v);
+            cmsDoTransform(s.transform.get(), in.data(), out.data(), 256);
             each_row([&](uint8_t* p) {
-                for (int32_t x = 0; x < view.width; ++x, p += 3) p[0] = p[1] = p[2] = table[p[0]];
+                for (int32_t x = 0; x < view.width; ++x, p += 3) std::memcpy(p, &out[3 * p[0]], 3);
             });
             return true;
         }
@@ -723,24 +763,20 @@ bool ConvertToSrgbOn(ColourPath path, cImage& picture, std::span<const uint8_t> 
     }
 
     if (cmsIsMatrixShaper(s.profile.get()) && !HasLookupTables(s.profile.get())) {
-        MatrixShaper ms;
-        const Plan plan = BuildMatrixShaper(s.profile.get(), ms);
-        if (plan != Plan::kConverted) return plan == Plan::kNothing;
-        if (path == detail::ColourPath::kPortable)
-            each_row([&](uint8_t* row) { ms.PortableRow(row, view.width); });
-        else
-            each_row([&](uint8_t* row) { ms.VectorRow(row, view.width); });
-        return true;
+        if (DescribesSrgb(s.profile.get())) return true;
+        const auto tables = std::make_unique<MatrixShaper>();
+        if (s.CaptureTables(*tables)) {
+            if (path == detail::ColourPath::kPortable)
+                each_row([&](uint8_t* row) { tables->PortableRow(row, view.width); });
+            else
+                each_row([&](uint8_t* row) { tables->VectorRow(row, view.width); });
+            return true;
+        }
     }
-
-    s.srgb.reset(cmsCreate_sRGBProfileTHR(s.context.get()));
-    if (!s.srgb) return false;
-    // lcms2 samples the whole conversion on a grid and interpolates. Each call of the transform
-    // starts from its own copy of the one-pixel cache, so the row ranges may run at the same
-    // time; the cache pays in burnt-out skies and flat backgrounds.
-    s.transform.reset(cmsCreateTransformTHR(s.context.get(), s.profile.get(), TYPE_BGR_8,
-                                            s.srgb.get(), TYPE_BGR_8, INTENT_PERCEPTUAL, 0));
-    if (!s.transform) return false;
+    if (!s.MakeTransform(TYPE_BGR_8, TYPE_BGR_8)) return false;
+    // Everything else: lcms2 samples the whole conversion on a grid and interpolates. Each call of
+    // the transform starts from its own copy of the one-pixel cache, so the row ranges may run at
+    // the same time; the cache pays in burnt-out skies and flat backgrounds.
     each_row([&](uint8_t* row) {
         cmsDoTransform(s.transform.get(), row, row, static_cast<cmsUInt32Number>(view.width));
     });

@@ -21,7 +21,4 @@ bool HasVectorColour();
 bool ConvertToSrgbOn(ColourPath path, cImage& picture, std::span<const uint8_t> icc,
                      int32_t threads);
 
-// Linear light in [0, 1] to the correctly rounded 8-bit sRGB level.
-uint8_t EncodeSrgb(float linear);
-
 }  // namespace pictorra::image::detail

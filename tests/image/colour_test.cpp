@@ -1,5 +1,6 @@
-// ConvertToSrgb against colour science worked out here: expectations computed in double precision
-// from the published primaries, on profiles made with lcms2 and on the shared photos' own.
+// ConvertToSrgb against colour science worked out here (expectations computed in double precision
+// from the published primaries) and against lcms2's own transform, which it must equal byte for
+// byte, on profiles made with lcms2 and on the shared photos' own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -111,8 +112,8 @@ TEST(Colour, UntouchedByNothingToDoOrRefused) {
     }
 }
 
-// The matrix path rounds correctly, but next to a half level (a profile stores its colourants to
-// 16 fractional bits); lookup tables are interpolated, off at the gamut's clipped edge.
+// lcms2's 8-bit matrix path works in 1.14 fixed point and lands within 0.6 of a level of the exact
+// value; lookup tables are interpolated, off at the gamut's clipped edge.
 struct Converted {
     const char* name;
     std::function<Icc()> profile;
@@ -133,7 +134,6 @@ TEST_P(ColourConverts, EveryFifthLevelAndEveryGrey) {
     });
     cImage picture = source;
     ASSERT_TRUE(ConvertToSrgb(picture, icc));
-    int rounded_the_other_way = 0;
     for (int y = 0; y < picture.Height(); ++y)
         for (int x = 0; x < picture.Width(); ++x) {
             const Rgb got = PixelAt(picture, x, y);
@@ -144,31 +144,31 @@ TEST_P(ColourConverts, EveryFifthLevelAndEveryGrey) {
             for (size_t c = 0; c < 3; ++c) {
                 const double miss = std::abs(channels[c] - want[c]);
                 ASSERT_LE(miss, GetParam().worst_miss) << x << "," << y << " channel " << c;
-                rounded_the_other_way += miss > 0.5;
             }
         }
-    if (GetParam().worst_miss < 1) {
-        EXPECT_LT(rounded_the_other_way, picture.Width() * picture.Height() / 100);
-    }
 }
 
 const Converted kConverted[] = {
-    {"MatrixShaper", [] { return AdobeRgb(); }, 0.55, false},
+    {"MatrixShaper", [] { return AdobeRgb(); }, 0.6, false},
     {"LookupTable", [] { return AdobeRgbAsTable(17); }, 2.05, true},
     {"PhotoMatrixShaper", [] { return FromPhoto("meta-exiv2-Reagan.jpg"); }, 0.6, false},
 };
 INSTANTIATE_TEST_SUITE_P(Colour, ColourConverts, testing::ValuesIn(kConverted),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Greys stay neutral and exact, through a colour profile and through a grey one.
+// Greys stay neutral and near exact, through a colour profile and through a grey one (lcms2
+// samples the grey profile's conversion on a grid, which costs up to a level in the dark).
 TEST(Colour, GreysStayNeutral) {
     for (const double gamma : {kAdobeGamma, 2.2}) {
         cImage picture = GreyRamp(3);
         const CurvePtr curve{cmsBuildGamma(nullptr, 2.2)};
         ASSERT_TRUE(ConvertToSrgb(picture, gamma == 2.2 ? Grey(curve.get()) : AdobeRgb()));
         for (int v = 0; v < 256; ++v) {
-            const auto want = uint8_t(std::lrint(255 * SrgbEncode(std::pow(v / 255.0, gamma))));
-            EXPECT_EQ(PixelAt(picture, v, 2), (Rgb{want, want, want})) << v;
+            const Rgb got = PixelAt(picture, v, 2);
+            EXPECT_TRUE(got.r == got.g && got.g == got.b) << v;
+            EXPECT_NEAR(got.g, 255 * SrgbEncode(std::pow(v / 255.0, gamma)),
+                        gamma == 2.2 ? 1.5 : 0.6)
+                << v;
         }
     }
 }
@@ -214,6 +214,7 @@ const Profiled kMatrixProfiles[] = {
     {"DisplayP3", DisplayP3},
     {"WideGamut", WideGamut},
     {"AdobeRgbGamma1", [] { return AdobeRgb(1.0); }},
+    {"Photo", [] { return FromPhoto("meta-exiv2-Reagan.jpg"); }},
 };
 
 class ColourPaths : public testing::TestWithParam<Profiled> {};
@@ -225,6 +226,7 @@ TEST_P(ColourPaths, VectorAndPortableAgree) {
     using pictorra::image::detail::ConvertToSrgbOn;
     if (!pictorra::image::detail::HasVectorColour()) GTEST_SKIP() << "no vector path here";
     const Icc icc = GetParam().profile();
+    if (icc.empty()) GTEST_SKIP() << "shared corpus not found";
     std::vector<cImage> pictures = {DenseColours(997), DenseColours(1024)};
     for (int width = 1; width <= 40; ++width) pictures.push_back(Noise(width, 5, uint32_t(width)));
     for (const cImage& source : pictures) {
@@ -235,9 +237,10 @@ TEST_P(ColourPaths, VectorAndPortableAgree) {
     }
 }
 
-// lcms2's own 8-bit transform and this conversion differ by at most a level in any channel.
-TEST_P(ColourPaths, WithinALevelOfLcms2) {
+// lcms2's own 8-bit transform gives the same bytes.
+TEST_P(ColourPaths, SameBytesAsLcms2) {
     const Icc icc = GetParam().profile();
+    if (icc.empty()) GTEST_SKIP() << "shared corpus not found";
     const cImage source = DenseColours(1000);
     cImage ours = source, theirs = source;
     ASSERT_TRUE(ConvertToSrgb(ours, icc));
@@ -251,25 +254,10 @@ TEST_P(ColourPaths, WithinALevelOfLcms2) {
         cmsDoTransform(xf.get(), theirs.View().DibRow(y), theirs.View().DibRow(y),
                        cmsUInt32Number(theirs.Width()));
     const std::vector<uint8_t> a = Bytes(ours), b = Bytes(theirs);
-    for (size_t i = 0; i < a.size(); ++i) ASSERT_LE(std::abs(a[i] - b[i]), 1) << "byte " << i;
+    for (size_t i = 0; i < a.size(); ++i) ASSERT_EQ(a[i], b[i]) << "byte " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Colour, ColourPaths, testing::ValuesIn(kMatrixProfiles),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Correctly rounded levels, but within a hair of a half level.
-TEST(Colour, EncoderRoundsCorrectly) {
-    using pictorra::image::detail::EncodeSrgb;
-    EXPECT_EQ(EncodeSrgb(0.0f), 0);
-    EXPECT_EQ(EncodeSrgb(1.0f), 255);
-    for (uint32_t bits = 0x30000000; bits <= 0x3F800000; bits += 97) {
-        float v = 0;
-        std::memcpy(&v, &bits, sizeof v);
-        const double exact = 255 * SrgbEncode(double(v));
-        const double to_half = std::abs(exact - std::floor(exact) - 0.5);
-        if (to_half < 1e-5) continue;
-        ASSERT_EQ(EncodeSrgb(v), std::lrint(exact)) << v;
-    }
-}
 
 }  // namespace
