@@ -16,6 +16,7 @@
 #include "image/c_image.h"
 #include "image/codecs.h"
 #include "image/colour_paths.h"
+#include "in_place.h"
 
 namespace {
 
@@ -48,14 +49,7 @@ const cImage& Picture() {
 template <typename Op>
 void InPlace(benchmark::State& state, Op op) {
     const cImage& src = Picture();
-    cImage work = src;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::memcpy(work.DIBitsPtr(), src.DIBitsPtr(), size_t(src.PicSize()));
-        state.ResumeTiming();
-        op(work);
-        benchmark::DoNotOptimize(work.DIBitsPtr());
-    }
+    pictorra::bench::InPlace(state, src, op);
     state.counters["Mpixel/s"] =
         benchmark::Counter(double(src.Width()) * src.Height() * 1e-6 * double(state.iterations()),
                            benchmark::Counter::kIsRate);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "image/c_image.h"
+#include "in_place.h"
 #include "turbo_decode.h"
 
 namespace {
@@ -123,22 +124,7 @@ void Resize(benchmark::State& state, const cImage& src, bool high, int width = 6
     }
 }
 
-// An in-place operation on a fresh copy of the picture each time (the copy is not timed).
-template <typename Op>
-void InPlace(benchmark::State& state, const cImage& src, Op op) {
-    if (!src.PicValid()) {
-        state.SkipWithError("no picture (needs the shared photos and a JPEG decoder)");
-        return;
-    }
-    cImage work = src;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::memcpy(work.DIBitsPtr(), src.DIBitsPtr(), size_t(src.PicSize()));
-        state.ResumeTiming();
-        op(work);
-        benchmark::DoNotOptimize(work.DIBitsPtr());
-    }
-}
+using pictorra::bench::InPlace;
 
 void BM_ResizeHigh(benchmark::State& state) { Resize(state, Generated(), true); }
 void BM_ResizeStandard(benchmark::State& state) { Resize(state, Generated(), false); }

@@ -31,6 +31,7 @@
 
 #include "image/codecs.h"
 #include "image/colour_paths.h"
+#include "image/owned.h"
 #include "image/row_split.h"
 
 namespace pictorra::image {
@@ -39,6 +40,8 @@ namespace {
 // lcms2's working memory for one profile and its transform. Real profiles, even large printer
 // profiles, need a few megabytes.
 constexpr size_t kMaxProfileMemory = size_t{64} << 20;
+
+using CurvePtr = Owned<cmsToneCurve, cmsFreeToneCurve>;
 
 // ---- lcms2's 8-bit matrix/TRC arithmetic
 // ---------------------------------------------------------
@@ -158,14 +161,12 @@ const SecondShaper* SrgbSecondShaper() {
     static const auto shaper = [] {
         std::unique_ptr<SecondShaper> s;
         const double params[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-        cmsToneCurve* forward = cmsBuildParametricToneCurve(nullptr, 4, params);
-        cmsToneCurve* inverse = forward ? cmsReverseToneCurve(forward) : nullptr;
+        const CurvePtr forward{cmsBuildParametricToneCurve(nullptr, 4, params)};
+        const CurvePtr inverse{forward ? cmsReverseToneCurve(forward.get()) : nullptr};
         if (inverse) {
             s = std::make_unique<SecondShaper>();
-            s->Fill(inverse);
+            s->Fill(inverse.get());
         }
-        cmsFreeToneCurve(inverse);
-        cmsFreeToneCurve(forward);
         return s;
     }();
     return shaper.get();
@@ -535,18 +536,9 @@ cmsBool CaptureMatrixShaper(cmsPipeline** lut, cmsUInt32Number, cmsUInt32Number*
     return TRUE;
 }
 
-struct ContextFree {
-    void operator()(cmsContext c) const { cmsDeleteContext(c); }
-};
-struct ProfileFree {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-struct TransformFree {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
-};
-using ContextPtr = std::unique_ptr<std::remove_pointer_t<cmsContext>, ContextFree>;
-using ProfilePtr = std::unique_ptr<void, ProfileFree>;
-using TransformPtr = std::unique_ptr<void, TransformFree>;
+using ContextPtr = Owned<std::remove_pointer_t<cmsContext>, cmsDeleteContext>;
+using ProfilePtr = Owned<void, cmsCloseProfile>;
+using TransformPtr = Owned<void, cmsDeleteTransform>;
 
 // One conversion's lcms2 objects; members are destroyed in reverse order, the context last.
 struct Session {
@@ -598,11 +590,10 @@ struct Session {
             {0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
         // A table of two entries: lcms2 inverts a parametric curve by sampling it at 4096 points.
         const cmsUInt16Number ends[2] = {0, 0xFFFF};
-        cmsToneCurve* linear = cmsBuildTabulatedToneCurve16(context.get(), 2, ends);
+        const CurvePtr linear{cmsBuildTabulatedToneCurve16(context.get(), 2, ends)};
         if (!linear) return false;
-        cmsToneCurve* curves[3] = {linear, linear, linear};
+        cmsToneCurve* curves[3] = {linear.get(), linear.get(), linear.get()};
         srgb.reset(cmsCreateRGBProfileTHR(context.get(), &kD65, &kRec709, curves));
-        cmsFreeToneCurve(linear);
         state.capture = &tables;
         const bool made = srgb && MakeTransformTo(TYPE_BGR_8, TYPE_BGR_8);
         state.capture = nullptr;

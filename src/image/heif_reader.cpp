@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "image/codecs.h"
+#include "image/owned.h"
 
 namespace pictorra::image {
 namespace {
@@ -31,34 +32,13 @@ namespace {
 // What libheif may hold while decoding one picture, as for the JPEG reader's decoder memory.
 constexpr int64_t kMaxDecoderMemory = int64_t{1} << 30;
 
-struct FreeContext {
-    void operator()(heif_context* p) const { heif_context_free(p); }
-};
-struct ReleaseHandle {
-    void operator()(heif_image_handle* p) const { heif_image_handle_release(p); }
-};
-struct ReleaseImage {
-    void operator()(heif_image* p) const { heif_image_release(p); }
-};
-struct FreeNclx {
-    void operator()(heif_color_profile_nclx* p) const { heif_nclx_color_profile_free(p); }
-};
-struct FreeOptions {
-    void operator()(heif_decoding_options* p) const { heif_decoding_options_free(p); }
-};
-struct CloseProfile {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-struct FreeCurve {
-    void operator()(cmsToneCurve* p) const { cmsFreeToneCurve(p); }
-};
-using ContextPtr = std::unique_ptr<heif_context, FreeContext>;
-using HandlePtr = std::unique_ptr<heif_image_handle, ReleaseHandle>;
-using ImagePtr = std::unique_ptr<heif_image, ReleaseImage>;
-using NclxPtr = std::unique_ptr<heif_color_profile_nclx, FreeNclx>;
-using OptionsPtr = std::unique_ptr<heif_decoding_options, FreeOptions>;
-using ProfilePtr = std::unique_ptr<void, CloseProfile>;
-using CurvePtr = std::unique_ptr<cmsToneCurve, FreeCurve>;
+using ContextPtr = Owned<heif_context, heif_context_free>;
+using HandlePtr = Owned<heif_image_handle, heif_image_handle_release>;
+using ImagePtr = Owned<heif_image, heif_image_release>;
+using NclxPtr = Owned<heif_color_profile_nclx, heif_nclx_color_profile_free>;
+using OptionsPtr = Owned<heif_decoding_options, heif_decoding_options_free>;
+using ProfilePtr = Owned<void, cmsCloseProfile>;
+using CurvePtr = Owned<cmsToneCurve, cmsFreeToneCurve>;
 
 bool Failed(const heif_error& error) { return error.code != heif_error_Ok; }
 

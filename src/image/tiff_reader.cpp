@@ -26,6 +26,7 @@
 
 #include "image/codecs.h"
 #include "image/exif.h"
+#include "image/owned.h"
 
 namespace pictorra::image {
 namespace {
@@ -79,16 +80,10 @@ void UnmapProc(thandle_t, void*, toff_t) {}
 
 int Silent(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-struct TiffClose {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffClose>;
+using TiffHandle = Owned<TIFF, TIFFClose>;
 
 TiffHandle OpenFromMemory(MemoryFile& file) {
-    const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+    const Owned<TIFFOpenOptions, TIFFOpenOptionsFree> options(TIFFOpenOptionsAlloc());
     if (!options) return nullptr;
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxDecoderMemory);
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Silent, nullptr);
@@ -337,17 +332,13 @@ bool ReadSamples(TIFF* tif, const Layout& layout, cImage& out) {
 
 // ---- The RGBA route --------------------------------------------------------------------------
 
-struct RgbaImageEnd {
-    void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
-};
-
 bool ReadThroughRgba(TIFF* tif, cImage& out) {
     const uint32_t width = uint32_t(out.Width()), height = uint32_t(out.Height());
     char message[1024] = {};
     if (!TIFFRGBAImageOK(tif, message)) return false;
     TIFFRGBAImage image{};
     if (!TIFFRGBAImageBegin(&image, tif, /*stop_on_error=*/1, message)) return false;
-    const std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> end(&image);
+    const Owned<TIFFRGBAImage, TIFFRGBAImageEnd> end(&image);
     // Stored order, first row at the top: the Orientation tag is applied afterwards for every
     // route, so the interface must not flip anything itself.
     image.orientation = ORIENTATION_TOPLEFT;

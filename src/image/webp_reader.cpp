@@ -23,14 +23,12 @@
 #include "image/codecs.h"
 #include "image/exif.h"
 #include "image/over_white.h"
+#include "image/owned.h"
 
 namespace pictorra::image {
 namespace {
 
-struct DemuxDeleter {
-    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
-};
-using DemuxHandle = std::unique_ptr<WebPDemuxer, DemuxDeleter>;
+using DemuxHandle = Owned<WebPDemuxer, WebPDemuxDelete>;
 
 // The extended format (a VP8X chunk first) is the only one with metadata or animation.
 bool IsExtended(std::span<const uint8_t> data) {
