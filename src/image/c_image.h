@@ -135,14 +135,16 @@ public:
     [[nodiscard]] int32_t LoadPicture(const std::string& sPath);
     // The same, reading through `file_bytes` (reused across calls). On 1, `why` is ReadWholeFile's
     // answer, or 0 when the file was read but is not a picture that can be decoded. `info`, when
-    // given, receives the file's colour profile and EXIF block (both empty on failure).
+    // given, receives the file's colour profile and EXIF block (both empty on failure). The
+    // colour conversion uses at most `threads` threads.
     [[nodiscard]] int32_t LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes,
-                                      int& why, PictureInfo* info = nullptr);
+                                      int& why, PictureInfo* info = nullptr,
+                                      int32_t threads = kAllCores);
     // The same for a file already in memory; `extension` (any case, without the dot) chooses the
     // decoder; an unknown extension is told by the leading bytes.
     [[nodiscard]] int32_t LoadPictureData(std::span<const uint8_t> data,
-                                          const std::string& extension,
-                                          PictureInfo* info = nullptr);
+                                          const std::string& extension, PictureInfo* info = nullptr,
+                                          int32_t threads = kAllCores);
 
     // Takes the LWide x LHigh rectangle at the top-left of another surface (the preview picture
     // box). Parts outside that surface come out black. Returns CreateDIB's code.

@@ -63,7 +63,7 @@ Format FormatOfContent(std::span<const uint8_t> data) {
 }  // namespace
 
 int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string& extension,
-                                PictureInfo* info) {
+                                PictureInfo* info, int32_t threads) {
     ReleaseDIB();
     PictureInfo own;
     PictureInfo& found = info ? *info : own;
@@ -98,7 +98,7 @@ int32_t cImage::LoadPictureData(std::span<const uint8_t> data, const std::string
     }
     // Everything after the load works in sRGB. A profile that cannot be used leaves the samples
     // as they are, which is what every viewer without colour management shows too.
-    if (ok && !found.icc.empty()) (void)ConvertToSrgb(*this, found.icc);
+    if (ok && !found.icc.empty()) (void)ConvertToSrgb(*this, found.icc, threads);
     if (!ok) {
         ReleaseDIB();
         found = {};
@@ -154,14 +154,14 @@ int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
 }
 
 int32_t cImage::LoadPicture(const std::string& sPath, std::vector<uint8_t>& file_bytes, int& why,
-                            PictureInfo* info) {
+                            PictureInfo* info, int32_t threads) {
     if (info) *info = {};
     why = ReadWholeFile(sPath, file_bytes);
     if (why != 0) {
         ReleaseDIB();
         return kDibNoSurface;
     }
-    return LoadPictureData(file_bytes, UpperExtension(sPath), info);
+    return LoadPictureData(file_bytes, UpperExtension(sPath), info, threads);
 }
 
 int32_t cImage::LoadPicture(const std::string& sPath) {

@@ -370,7 +370,7 @@ FileResult cOptions::ProcessFile(const FileJob& job, std::span<const RecordedToo
         if (!picture.PicValid()) return Failure(kFileBitmapFailed, FileStep::kBitmap);
     } else {
         int why = 0;
-        if (picture.LoadPicture(Src, file_bytes, why, &info) != image::kDibOk)
+        if (picture.LoadPicture(Src, file_bytes, why, &info, job.threads) != image::kDibOk)
             return Failure(kFileCannotLoad, FileStep::kLoad, why);
         source_exif = info.exif;
     }
