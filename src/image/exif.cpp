@@ -1,8 +1,11 @@
 #include "image/exif.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
+#include "image/placement.h"
 #include "image/tiff_bytes.h"
 
 namespace pictorra::image {
@@ -82,59 +85,27 @@ Orientation TiffOrientation(std::span<const uint8_t> tiff) {
     return Orientation::kNormal;
 }
 
-}  // namespace pictorra::image
-
-namespace pictorra::image {
-
 void ApplyOrientation(cImage& picture, Orientation orientation) {
     if (orientation == Orientation::kNormal || !picture.PicValid()) return;
-    const int32_t w = picture.Width(), h = picture.Height();
-    const bool swap = SwapsSides(orientation);
+    const auto w = uint32_t(picture.Width()), h = uint32_t(picture.Height());
     cImage turned;
-    if (turned.CreateDIB(swap ? h : w, swap ? w : h) != kDibOk) {
+    const bool swap = SwapsSides(orientation);
+    if (turned.CreateDIB(int32_t(swap ? h : w), int32_t(swap ? w : h)) != kDibOk) {
         picture.ReleaseDIB();
         return;
     }
+    const detail::Placement place{orientation, turned.DIBitsPtr(),
+                                  size_t(turned.BytesPerScanLine()), w, h};
+    // The stored rows, top down, a strip at a time, with the byte PlaceStrip may read past them.
+    constexpr uint32_t kStrip = 16;
+    const size_t row_bytes = size_t{3} * w;
+    std::vector<uint8_t> strip(row_bytes * kStrip + 1);
     const ConstPixelView from = std::as_const(picture).View();
-    const PixelView to = turned.View();
-    // Walks the stored picture in top-down coordinates (x, y) and puts each pixel where the
-    // orientation says the viewer sees it.
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* src = from.Row(y);
-        for (int32_t x = 0; x < w; ++x) {
-            int32_t u = x, v = y;  // where (x, y) lands, top-down in the upright picture
-            switch (orientation) {
-                case Orientation::kNormal:
-                    break;
-                case Orientation::kMirrorHorizontal:
-                    u = w - 1 - x;
-                    break;
-                case Orientation::kRotate180:
-                    u = w - 1 - x;
-                    v = h - 1 - y;
-                    break;
-                case Orientation::kMirrorVertical:
-                    v = h - 1 - y;
-                    break;
-                case Orientation::kTranspose:
-                    u = y;
-                    v = x;
-                    break;
-                case Orientation::kRotate90:
-                    u = h - 1 - y;
-                    v = x;
-                    break;
-                case Orientation::kTransverse:
-                    u = h - 1 - y;
-                    v = w - 1 - x;
-                    break;
-                case Orientation::kRotate270:
-                    u = y;
-                    v = w - 1 - x;
-                    break;
-            }
-            std::memcpy(to.Row(v) + 3 * size_t(u), src + 3 * size_t(x), 3);
-        }
+    for (uint32_t first = 0; first < h; first += kStrip) {
+        const uint32_t count = std::min(kStrip, h - first);
+        for (uint32_t j = 0; j < count; ++j)
+            std::memcpy(&strip[row_bytes * j], from.Row(int32_t(first + j)), row_bytes);
+        detail::PlaceStrip(place, strip.data(), row_bytes, first, count);
     }
     picture = std::move(turned);
 }

@@ -23,6 +23,7 @@
 #include "image/codecs.h"
 #include "image/exif.h"
 #include "image/jpeg_trap.h"
+#include "image/placement.h"
 
 namespace pictorra::image {
 namespace {
@@ -171,9 +172,6 @@ boolean ReadApp2(j_decompress_ptr cinfo) {
 
 // One pixel of 3 bytes; reads and writes 4 where the caller guarantees the room (the fourth
 // byte written is overwritten by the next pixel).
-inline void Copy4(uint8_t* dst, const uint8_t* src) { std::memcpy(dst, src, 4); }
-inline void Copy3(uint8_t* dst, const uint8_t* src) { std::memcpy(dst, src, 3); }
-
 // Adobe CMYK (stored inverted, as Photoshop writes it) to BGR, in place: a row of `width`
 // 4-byte pixels becomes `width` 3-byte pixels. Each channel is C x K / 255, rounded.
 void CmykRowToBgr(uint8_t* row, JDIMENSION width) {
@@ -188,85 +186,6 @@ void CmykRowToBgr(uint8_t* row, JDIMENSION width) {
         d[0] = mul255(y, k);
         d[1] = mul255(m, k);
         d[2] = mul255(c, k);
-    }
-}
-
-// Copies a row of `width` BGR pixels reversed. `src` has room for a 4-byte read at its last
-// pixel; `dst` holds exactly the row (its last pixel is written with 3 bytes).
-void MirrorRow(uint8_t* dst, const uint8_t* src, JDIMENSION width) {
-    const uint8_t* s = src + size_t{3} * (width - 1);
-    for (JDIMENSION x = 0; x + 1 < width; ++x, s -= 3) Copy4(dst + size_t{3} * x, s);
-    Copy3(dst + size_t{3} * (width - 1), src);
-}
-
-// Where a decoded strip goes in the picture buffer.
-struct Placement {
-    Orientation orientation;
-    uint8_t* bits;             // picture buffer, bottom-up
-    size_t stride;             // its row stride
-    JDIMENSION width, height;  // the stored (decoded) picture
-};
-
-// Places `count` decoded BGR rows, stored rows first .. first + count - 1, each `strip_stride`
-// bytes apart, into the upright picture.
-void PlaceStrip(const Placement& p, const uint8_t* strip, size_t strip_stride, JDIMENSION first,
-                JDIMENSION count) {
-    const JDIMENSION w = p.width, h = p.height;
-    const size_t row_bytes = size_t{3} * w;
-    switch (p.orientation) {
-        case Orientation::kNormal:
-        case Orientation::kMirrorVertical:
-        case Orientation::kMirrorHorizontal:
-        case Orientation::kRotate180:
-            for (JDIMENSION j = 0; j < count; ++j) {
-                const JDIMENSION stored = first + j;
-                // Stored row i is picture row i (1, 2) or picture row h-1-i (3, 4); memory rows
-                // count from the bottom.
-                const bool upside_down = p.orientation == Orientation::kMirrorVertical ||
-                                         p.orientation == Orientation::kRotate180;
-                const JDIMENSION dib_row = upside_down ? stored : h - 1 - stored;
-                uint8_t* dst = p.bits + dib_row * p.stride;
-                const uint8_t* src = strip + j * strip_stride;
-                if (p.orientation == Orientation::kMirrorHorizontal ||
-                    p.orientation == Orientation::kRotate180) {
-                    MirrorRow(dst, src, w);
-                } else {
-                    std::memcpy(dst, src, row_bytes);
-                }
-            }
-            return;
-        case Orientation::kTranspose:
-        case Orientation::kRotate90:
-        case Orientation::kTransverse:
-        case Orientation::kRotate270: {
-            // The upright picture is h wide and w high. Stored pixel (sx, sy) lands in memory row
-            // w-1-sx (5, 6) or sx (7, 8), column sy (5, 8) or h-1-sy (6, 7): each stored column
-            // of the strip becomes `count` neighbouring pixels of one memory row.
-            const bool rows_from_top =
-                p.orientation == Orientation::kTranspose || p.orientation == Orientation::kRotate90;
-            const bool columns_reversed = p.orientation == Orientation::kRotate90 ||
-                                          p.orientation == Orientation::kTransverse;
-            const JDIMENSION first_column = columns_reversed ? h - first - count : first;
-            for (JDIMENSION sx = 0; sx < w; ++sx) {
-                const JDIMENSION dib_row = rows_from_top ? w - 1 - sx : sx;
-                uint8_t* dst = p.bits + dib_row * p.stride + size_t{3} * first_column;
-                const uint8_t* column = strip + size_t{3} * sx;
-                if (columns_reversed) {
-                    const uint8_t* s = column + (count - 1) * strip_stride;
-                    for (JDIMENSION d = 0; d + 1 < count; ++d, s -= strip_stride) {
-                        Copy4(dst + size_t{3} * d, s);
-                    }
-                    Copy3(dst + size_t{3} * (count - 1), s);
-                } else {
-                    const uint8_t* s = column;
-                    for (JDIMENSION d = 0; d + 1 < count; ++d, s += strip_stride) {
-                        Copy4(dst + size_t{3} * d, s);
-                    }
-                    Copy3(dst + size_t{3} * (count - 1), s);
-                }
-            }
-            return;
-        }
     }
 }
 
@@ -324,7 +243,8 @@ bool RunDecode(JpegDecoder* d, std::span<const uint8_t> data, cImage* out) {
     if (!LoadableSize(w, h)) return false;
     const bool swap = SwapsSides(orientation);
     if (out->CreateDIB(int32_t(swap ? h : w), int32_t(swap ? w : h)) != kDibOk) return false;
-    const Placement place{orientation, out->DIBitsPtr(), size_t(out->BytesPerScanLine()), w, h};
+    const detail::Placement place{orientation, out->DIBitsPtr(), size_t(out->BytesPerScanLine()), w,
+                                  h};
 
     JSAMPROW rows[kStripRows];
     if (!cmyk &&
@@ -352,7 +272,7 @@ bool RunDecode(JpegDecoder* d, std::span<const uint8_t> data, cImage* out) {
             if (cmyk) {
                 for (JDIMENSION j = 0; j < count; ++j) CmykRowToBgr(rows[j], w);
             }
-            PlaceStrip(place, strip, strip_stride, first, count);
+            detail::PlaceStrip(place, strip, strip_stride, first, count);
         }
     }
     // Reads up to the end of the file, so that damage after the last row still counts.
