@@ -56,8 +56,8 @@ struct PngDecoder {
     std::span<const uint8_t> data;
     size_t position = 0;
     std::vector<png_bytep> rows;      // where each picture row (top first) is decoded
-    std::vector<uint8_t> rgba_row;    // a row with alpha, before it is composed over white
-    std::unique_ptr<uint8_t[]> rgba;  // the same for an interlaced picture: every row
+    std::vector<uint8_t> bgra_row;    // a row with alpha, before it is composed over white
+    std::unique_ptr<uint8_t[]> bgra;  // the same for an interlaced picture: every row
     bool in_image_data = false;       // the rows are being read
     bool pixels_done = false;         // every row is in the picture; later errors do not matter
 };
@@ -80,16 +80,6 @@ void ReadFromMemory(png_structp png, png_bytep buffer, size_t length) {
     if (length > d->data.size() - d->position) png_error(png, "unexpected end of file");
     std::memcpy(buffer, d->data.data() + d->position, length);
     d->position += length;
-}
-
-// One row of red, green, blue, alpha into a picture row (blue, green, red), over white.
-void ComposeRow(const uint8_t* rgba, uint8_t* bgr, uint32_t width) {
-    for (uint32_t x = 0; x < width; ++x, rgba += 4, bgr += 3) {
-        const uint8_t* over = OverWhiteFor(rgba[3]);
-        bgr[0] = over[rgba[2]];
-        bgr[1] = over[rgba[1]];
-        bgr[2] = over[rgba[0]];
-    }
 }
 
 // The decode proper. Written as C (see the top of the file): only trivially destructible
@@ -115,10 +105,9 @@ bool RunDecode(PngDecoder* d, cImage* out) {
     png_set_expand(png);    // palette to RGB, grey below 8 bits to 8, transparency key to alpha
     png_set_scale_16(png);  // rounds: (v * 255 + 32767) / 65535
     png_set_gray_to_rgb(png);
-    // Pixels with alpha are turned into blue, green, red as they are composed.
     const bool alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
                        png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-    if (!alpha) png_set_bgr(png);
+    png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const png_byte channels = png_get_channels(png, info);
@@ -135,21 +124,21 @@ bool RunDecode(PngDecoder* d, cImage* out) {
         png_read_image(png, d->rows.data());
     } else if (passes == 1) {
         // One row at a time through a row buffer, composed as it comes.
-        d->rgba_row.resize(size_t(4) * width);
+        d->bgra_row.resize(size_t(4) * width);
         for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, d->rgba_row.data(), nullptr);
-            ComposeRow(d->rgba_row.data(), view.Row(int32_t(y)), width);
+            png_read_row(png, d->bgra_row.data(), nullptr);
+            ComposeBgraOverWhite(d->bgra_row.data(), view.Row(int32_t(y)), int32_t(width));
         }
     } else {
         // Interlaced passes fill every row several times: the whole picture waits for the last.
         // The passes write every byte, so the buffer is not cleared first (which would touch
         // all of it even when the data fails at the first row).
-        d->rgba = std::make_unique_for_overwrite<uint8_t[]>(size_t(4) * width * height);
+        d->bgra = std::make_unique_for_overwrite<uint8_t[]>(size_t(4) * width * height);
         d->rows.resize(height);
-        for (png_uint_32 y = 0; y < height; ++y) d->rows[y] = &d->rgba[size_t(4) * width * y];
+        for (png_uint_32 y = 0; y < height; ++y) d->rows[y] = &d->bgra[size_t(4) * width * y];
         png_read_image(png, d->rows.data());
         for (png_uint_32 y = 0; y < height; ++y) {
-            ComposeRow(d->rows[y], view.Row(int32_t(y)), width);
+            ComposeBgraOverWhite(d->rows[y], view.Row(int32_t(y)), int32_t(width));
         }
     }
     d->pixels_done = true;
