@@ -26,6 +26,7 @@
 
 #include "image/codecs.h"
 #include "image/exif.h"
+#include "image/over_white.h"
 #include "image/owned.h"
 
 namespace pictorra::image {
@@ -171,11 +172,6 @@ bool SampleLayout(TIFF* tif, uint32_t width, uint32_t height, Layout& layout) {
 inline uint8_t To8(uint8_t v) { return v; }
 inline uint8_t To8(uint16_t v) { return uint8_t((uint32_t{v} * 255 + 32767) / 65535); }
 
-// A colour sample with straight alpha over white.
-inline uint8_t OverWhite(uint32_t c, uint32_t a) {
-    return uint8_t((c * a + 255 * (255 - a) + 127) / 255);
-}
-
 // Premultiplied samples are made straight first (truncating; colour above its alpha, which a
 // sound file never has, is held at 255), so both kinds of alpha compose by the one formula.
 inline uint32_t Straight(uint32_t c, uint32_t a) {
@@ -204,7 +200,8 @@ void ComposePixels(const uint8_t* src, Stride stride, AlphaAt alpha_at, uint32_t
             if constexpr (alpha == Alpha::kPremultiplied) {
                 r = Straight(r, a), g = Straight(g, a), b = Straight(b, a);
             }
-            r = OverWhite(r, a), g = OverWhite(g, a), b = OverWhite(b, a);
+            const uint8_t* over = OverWhiteFor(uint8_t(a));
+            r = over[r], g = over[g], b = over[b];
         }
         dst[0] = uint8_t(b), dst[1] = uint8_t(g), dst[2] = uint8_t(r);
     }
