@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "image/codecs.h"
+#include "image/over_white.h"
 #include "image/owned.h"
 
 namespace pictorra::image {
@@ -84,10 +85,10 @@ bool Chromaticity(float x, float y) { return x > 0 && x < 1 && y > 0 && y < 1; }
 void ComposeRow(const uint8_t* in, uint8_t* out, int32_t width, bool premultiplied) {
     for (int32_t x = 0; x < width; ++x, in += 4, out += 3) {
         const unsigned a = in[3];
+        const uint8_t* over = OverWhiteFor(in[3]);
         for (int c = 0; c < 3; ++c) {
             const unsigned v = in[2 - c];
-            out[c] = premultiplied ? uint8_t(std::min(255u, v + 255 - a))
-                                   : uint8_t((v * a + 255 * (255 - a) + 127) / 255);
+            out[c] = premultiplied ? uint8_t(std::min(255u, v + 255 - a)) : over[v];
         }
     }
 }
