@@ -11,7 +11,6 @@
 namespace pictorra::image {
 namespace {
 
-constexpr uint8_t kExifSignature[6] = {'E', 'x', 'i', 'f', 0, 0};
 constexpr uint16_t kOrientationTag = 0x0112;
 
 // TIFF field types that can carry a small integer inline.

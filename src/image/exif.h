@@ -24,6 +24,9 @@ enum class Orientation : uint8_t {
 // True for the orientations whose upright picture has width and height swapped.
 constexpr bool SwapsSides(Orientation o) { return static_cast<uint8_t>(o) >= 5; }
 
+// What an EXIF block is preceded by in a JPEG APP1 segment (and in some other formats' chunks).
+inline constexpr uint8_t kExifSignature[6] = {'E', 'x', 'i', 'f', 0, 0};
+
 // True when an APP1 payload is an EXIF block (starts "Exif\0\0"); other APP1 uses (XMP) are not.
 bool IsExifPayload(std::span<const uint8_t> app1_payload);
 

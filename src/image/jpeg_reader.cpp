@@ -136,7 +136,8 @@ boolean ReadApp1(j_decompress_ptr cinfo) {
         if (IsExifPayload(payload)) {
             decoder->exif_seen = true;
             decoder->orientation = ExifOrientation(payload);
-            if (decoder->info) decoder->info->exif.assign(payload.begin() + 6, payload.end());
+            if (decoder->info)
+                decoder->info->exif.assign(payload.begin() + sizeof kExifSignature, payload.end());
         }
     }
     if (payload_length > 0) (*src->skip_input_data)(cinfo, static_cast<long>(payload_length));

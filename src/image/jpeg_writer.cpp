@@ -21,6 +21,7 @@
 
 #include "image/atomic_file.h"
 #include "image/c_image.h"
+#include "image/exif.h"
 #include "image/jpeg_trap.h"
 
 namespace pictorra::image {
@@ -107,11 +108,10 @@ int32_t cImage::WriteJPG(const std::string& sPath, int32_t Quality,
     if (!PicValid()) return kWriteEmptyBuffer;
     // One segment holds the whole block or none of it: a block that does not fit is left out
     // rather than cut.
-    static constexpr uint8_t kExifPrefix[6] = {'E', 'x', 'i', 'f', 0, 0};
     std::vector<uint8_t> app1;
-    if (!exif.empty() && exif.size() <= kMaxApp1Payload - sizeof(kExifPrefix)) {
-        app1.reserve(sizeof(kExifPrefix) + exif.size());
-        app1.insert(app1.end(), std::begin(kExifPrefix), std::end(kExifPrefix));
+    if (!exif.empty() && exif.size() <= kMaxApp1Payload - sizeof(kExifSignature)) {
+        app1.reserve(sizeof(kExifSignature) + exif.size());
+        app1.insert(app1.end(), std::begin(kExifSignature), std::end(kExifSignature));
         app1.insert(app1.end(), exif.begin(), exif.end());
     }
     AtomicFile out(sPath);

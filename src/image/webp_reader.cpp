@@ -49,11 +49,7 @@ std::vector<uint8_t> ChunkBytes(WebPDemuxer* demux, const char* fourcc) {
 // The EXIF block in TIFF layout: some writers put JPEG's "Exif\0\0" in front of it.
 std::vector<uint8_t> ExifBlock(WebPDemuxer* demux) {
     std::vector<uint8_t> exif = ChunkBytes(demux, "EXIF");
-    static constexpr uint8_t kJpegPrefix[] = {'E', 'x', 'i', 'f', 0, 0};
-    if (exif.size() >= sizeof kJpegPrefix &&
-        std::memcmp(exif.data(), kJpegPrefix, sizeof kJpegPrefix) == 0) {
-        exif.erase(exif.begin(), exif.begin() + sizeof kJpegPrefix);
-    }
+    if (IsExifPayload(exif)) exif.erase(exif.begin(), exif.begin() + sizeof kExifSignature);
     return exif;
 }
 
